@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Sets everything up, starts a local update server (nginx on a loopback port) serving a new
+# build of a small demo product, installs the old build in a scratch product folder, and
+# starts the updater pointed at the server (through the clipboard, which the updater reads
+# at start-up). Press "&Update", then "&Run".
+#
+# Without a display (no $DISPLAY) the script runs the window on a virtual X display, presses
+# "&Update" and "&Run" itself, and saves screenshots under build-demo/screenshots/.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+top=$PWD
+bash scripts/setup.sh
+
+demo=$top/build-demo
+product=$demo/Brantle/
+cmake -S . -B "$demo" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DZORV_BUILD_TESTS=OFF -DZORV_BUILD_BENCH=OFF -DZORV_PRODUCT_DIR="$product" >/dev/null
+cmake --build "$demo" --target zorvupdater
+
+# The demo product: the old build installed, the new build on the server.
+mkdir -p "$product" "$demo/www/update" "$demo/screenshots"
+rm -f "$product/Zorvupdater.cat"
+bash scripts/make-demo-product.sh 1.0 "$product/Brantle Ver 1.0.exe"
+bash scripts/make-demo-product.sh 2.0 "$demo/www/update/Zorvupdater.exe"
+
+# The update server.
+port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+mkdir -p "$demo/nginx/logs"
+cat > "$demo/nginx/nginx.conf" <<CONF
+daemon off;
+master_process off;
+pid $demo/nginx/nginx.pid;
+error_log $demo/nginx/logs/error.log;
+events {}
+http {
+  access_log off;
+  client_body_temp_path $demo/nginx/body;
+  proxy_temp_path $demo/nginx/proxy;
+  fastcgi_temp_path $demo/nginx/fastcgi;
+  uwsgi_temp_path $demo/nginx/uwsgi;
+  scgi_temp_path $demo/nginx/scgi;
+  server { listen 127.0.0.1:$port; root $demo/www; }
+}
+CONF
+/usr/sbin/nginx -p "$demo/nginx" -c "$demo/nginx/nginx.conf" &
+nginx_pid=$!
+pids=("$nginx_pid")
+cleanup() { kill "${pids[@]}" 2>/dev/null || true; }
+trap cleanup EXIT
+url="http://127.0.0.1:$port/update/Zorvupdater.exe"
+for _ in $(seq 100); do curl -sf -o /dev/null "$url" && break; sleep 0.1; done
+echo "update server: $url"
+echo "product:       ${product}Brantle Ver 1.0.exe ($("${product}Brantle Ver 1.0.exe" --version))"
+
+headless=0
+if [ -z "${DISPLAY:-}" ]; then
+  headless=1
+  export DISPLAY=:$((90 + RANDOM % 100))
+  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  pids+=("$!")
+  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+fi
+
+printf '%s' "$url" | xclip -selection clipboard -loops 1
+"$demo/src/app/zorvupdater" &
+app_pid=$!
+pids+=("$app_pid")
+
+if [ $headless = 0 ]; then
+  echo "The updater is open: press \"&Update\", then \"&Run\"."
+  wait "$app_pid" || true
+  exit 0
+fi
+
+shot() { xwd -root -silent | convert xwd:- "$demo/screenshots/$1.png"; }
+win=""
+for _ in $(seq 200); do win=$(xdotool search --name '^Zorv  Updater$' 2>/dev/null | head -1) && [ -n "$win" ] && break; sleep 0.1; done
+[ -n "$win" ] || { echo "the updater window did not appear" >&2; exit 1; }
+xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
+shot 1-started
+xdotool key --window "$win" alt+u
+for _ in $(seq 300); do [ "$("${product}Brantle Ver 1.0.exe" --version 2>/dev/null)" = "Quillon 2.0" ] && break; sleep 0.1; done
+shot 2-updated
+echo "after the update: $("${product}Brantle Ver 1.0.exe" --version)"
+xdotool key --window "$win" alt+r
+sleep 2
+shot 3-run
+echo "screenshots: $demo/screenshots/"

@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets everything up on a fresh Debian 12 machine, builds the project twice (plain, and
+# with AddressSanitizer + UndefinedBehaviorSanitizer) and runs every test in both builds.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+
+jobs=$(nproc)
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j "$jobs"
+  (cd "$dir" && ctest --output-on-failure --timeout 900 -j "$jobs")
+}
+
+run_suite build
+if [ "${ZORV_SKIP_SANITIZERS:-0}" != 1 ]; then
+  export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+  run_suite build-asan -DZORV_SANITIZE=ON -DZORV_BUILD_BENCH=OFF
+fi

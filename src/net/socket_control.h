@@ -1,0 +1,112 @@
+// A TCP socket that reports what happens through signals on the GUI thread,
+// with the small integer states and the read/peek/send operations that the
+// HTTP engine and the FTP client are written against.
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <stdexcept>
+
+class QTcpServer;
+class QTcpSocket;
+
+namespace net {
+
+// State numbers. The program tests 0, 4, 5, 7 and 8; every other value counts as busy.
+enum SocketState : int {
+    sckClosed = 0,
+    sckOpen = 1,
+    sckListening = 2,
+    sckConnectionPending = 3,
+    sckResolvingHost = 4,
+    sckHostResolved = 5,
+    sckConnecting = 6,
+    sckConnected = 7,
+    sckClosing = 8, // the peer closed; bytes may still wait to be read
+    sckError = 9,
+};
+
+// Error numbers of failed operations.
+enum SocketErrorNumber : int {
+    sckInvalidPropertyValue = 380,
+    sckBadState = 40006,      // wrong protocol or connection state for the request
+    sckInvalidOp = 40020,     // invalid operation at current state
+    sckAddressInUse = 10048,
+    sckHostNotFound = 11001,
+};
+
+// A failed operation: the number above and a readable text.
+class SocketError : public std::runtime_error {
+public:
+    SocketError(int number, const QString& text);
+    int number() const { return number_; }
+    QString text() const { return QString::fromUtf8(what()); }
+
+private:
+    int number_;
+};
+
+class SocketControl : public QObject {
+    Q_OBJECT
+public:
+    explicit SocketControl(QObject* parent = nullptr);
+    ~SocketControl() override;
+
+    // Starts an outbound connection and returns at once. The port is a number or numeric
+    // text; the state runs through 4 (resolving), 5/6 (resolved, connecting) to 7 and
+    // ConnectEvent follows. A refused or unreachable peer leaves the state at 9 (error)
+    // and raises ErrorEvent; no ConnectEvent. Throws SocketError(40020) unless closed,
+    // SocketError(380) for a port that is not a number from 1 to 65535.
+    void Connect(const QString& remoteHost, const QString& remotePort);
+    void Connect(const QString& remoteHost, int remotePort);
+
+    // Listens on 127.0.0.1-or-any at LocalPort() (0: the system chooses; LocalPort() then
+    // tells which). A peer shows as ConnectionRequest(requestID). Throws SocketError(40020)
+    // unless closed, SocketError(10048) when the port is taken.
+    void Listen();
+    // Takes over the incoming connection requestID (given by ConnectionRequest). Allowed in
+    // any state: a listening or connected socket is closed first. State 7 afterwards.
+    // Throws SocketError(40006) for an unknown requestID.
+    void Accept(qintptr requestID);
+
+    // Queues bytes to send, in order after everything sent earlier. Throws
+    // SocketError(40006) unless connected.
+    void SendData(const QByteArray& data);
+    // Removes and returns every byte received and not yet read. Throws SocketError(40006)
+    // when neither connected nor closing-with-data.
+    void GetData(QByteArray& data);
+    // Returns the bytes waiting without removing them. Same failures as GetData.
+    void PeekData(QByteArray& data);
+    // Bytes received and not yet read.
+    qint64 BytesReceived() const;
+
+    // Closes at once; state 0; the socket can connect or listen again. Harmless when closed.
+    void Close();
+
+    int State() const { return state_; }
+    quint16 LocalPort() const;
+    void setLocalPort(quint16 port) { localPort_ = port; }
+    // Dotted IPv4 address of the local end of a connection ("" when none).
+    QString LocalIP() const;
+    QString RemoteHostIP() const;
+    quint16 RemotePort() const;
+
+signals:
+    void ConnectEvent();                  // the outbound connection is up
+    void DataArrival(qint64 bytesTotal);  // bytes now waiting to be read
+    void ConnectionRequest(qintptr requestID);
+    void CloseEvent();                    // the peer closed; after the last DataArrival
+    void SendProgress(qint64 bytesSent, qint64 bytesRemaining);
+    void SendComplete();
+    void ErrorEvent(int number, const QString& description);
+
+    // ...private section as the implementation needs (QTcpSocket*, QTcpServer*, state_,
+    // localPort_, pending request descriptors)...
+private:
+    int state_ = sckClosed;
+    quint16 localPort_ = 0;
+};
+
+} // namespace net
