@@ -1,0 +1,298 @@
+// nginx and tinyproxy run as child processes, each on a free 127.0.0.1 port.
+#include "servers.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+namespace testsupport {
+
+namespace {
+
+constexpr int kPortAttempts = 5;
+constexpr int kReadyTimeoutMs = 30000;
+constexpr int kStopTimeoutMs = 10000;
+
+// A port that was free a moment ago; another process may still take it before the server
+// binds it, which start() answers by retrying with a new one.
+quint16 pickFreePort() {
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    return probe.serverPort();
+}
+
+QString readText(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(file.readAll());
+}
+
+bool writeText(const QString& path, const QString& text) {
+    QFile file(path);
+    const QByteArray bytes = text.toLocal8Bit();
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+           file.write(bytes) == bytes.size();
+}
+
+bool canConnect(quint16 port) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    return socket.waitForConnected(2000);
+}
+
+void stopProcess(QProcess& process) {
+    if (process.state() == QProcess::NotRunning)
+        return;
+    process.terminate();
+    if (!process.waitForFinished(kStopTimeoutMs)) {
+        process.kill();
+        process.waitForFinished(kStopTimeoutMs);
+    }
+}
+
+enum class Launch { Ready, PortTaken, Failed, TimedOut };
+
+struct LaunchSpec {
+    QString program;
+    QStringList arguments;
+    QString outputFile; // receives the process's stdout and stderr
+    QString logFile;    // the process's own log
+    quint16 port = 0;
+    std::function<bool()> bound; // the process reports that it holds its port
+    QString portTakenMessage;    // what it prints when the port is in use
+};
+
+// Starts the process and waits until it holds the port and accepts a connection there.
+Launch launch(QProcess& process, const LaunchSpec& spec) {
+    QFile::remove(spec.outputFile);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardOutputFile(spec.outputFile);
+    process.start(spec.program, spec.arguments);
+    if (!process.waitForStarted(kReadyTimeoutMs))
+        return Launch::Failed;
+    const QDeadlineTimer deadline(kReadyTimeoutMs);
+    while (!deadline.hasExpired()) {
+        if (process.state() == QProcess::NotRunning) {
+            const QString said = readText(spec.outputFile) + readText(spec.logFile);
+            const bool taken = said.contains(spec.portTakenMessage);
+            return taken ? Launch::PortTaken : Launch::Failed;
+        }
+        // The bound() check keeps a stranger that grabbed the port from passing as ours.
+        if (spec.bound() && canConnect(spec.port) && process.state() == QProcess::Running)
+            return Launch::Ready;
+        process.waitForFinished(50); // pause, but wake at once if the process exits
+    }
+    stopProcess(process);
+    return Launch::TimedOut;
+}
+
+QString launchFailure(const QString& name, Launch result, const QProcess& process) {
+    const QString why = result == Launch::TimedOut
+                            ? QStringLiteral("no connection within %1 ms").arg(kReadyTimeoutMs)
+                            : process.errorString();
+    return QStringLiteral("%1 did not start (%2)\n").arg(name, why);
+}
+
+// Runs attempt(port) with new ports until one is not taken by someone else.
+bool startOnFreePort(quint16& port, QString& errorText,
+                     const std::function<Launch(quint16)>& attempt) {
+    for (int i = 0; i < kPortAttempts; ++i) {
+        port = pickFreePort();
+        if (port == 0) {
+            errorText = QStringLiteral("no free port on 127.0.0.1");
+            return false;
+        }
+        const Launch result = attempt(port);
+        if (result == Launch::Ready) {
+            errorText.clear();
+            return true;
+        }
+        if (result != Launch::PortTaken)
+            return false;
+    }
+    errorText = QStringLiteral("port taken on every attempt\n") + errorText;
+    return false;
+}
+
+std::unique_ptr<QTemporaryDir> makeTempDir(const QString& name) {
+    return std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zorv-") + name +
+                                           QStringLiteral("-XXXXXX"));
+}
+
+QString quoted(const QString& text) {
+    return QLatin1Char('"') + text + QLatin1Char('"');
+}
+
+} // namespace
+
+// ---- NginxServer ----
+
+NginxServer::NginxServer() = default;
+
+NginxServer::~NginxServer() {
+    stop();
+}
+
+bool NginxServer::writeConfig(const QString& docRoot, const QString& extraServerConfig) {
+    const QString prefix = dir_->path();
+    const auto path = [&prefix](const char* name) {
+        return quoted(prefix + QLatin1Char('/') + QLatin1String(name));
+    };
+    QString config;
+    config +=
+        QStringLiteral("pid %1;\nerror_log %2 info;\n").arg(path("nginx.pid"), path("error.log"));
+    config += QStringLiteral("events { worker_connections 512; }\n");
+    config += QStringLiteral("http {\n    access_log off;\n    sendfile on;\n");
+    config += QStringLiteral("    default_type application/octet-stream;\n");
+    for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"}) {
+        const QString folder = QString::fromLatin1(temp) + QStringLiteral("_temp");
+        if (!QDir(prefix).mkpath(folder))
+            return false;
+        config += QStringLiteral("    %1_path %2;\n")
+                      .arg(folder, quoted(prefix + QLatin1Char('/') + folder));
+    }
+    config += QStringLiteral("    server {\n        listen 127.0.0.1:%1;\n").arg(port_);
+    config += QStringLiteral("        server_name localhost;\n        root %1;\n")
+                  .arg(quoted(QDir(docRoot).absolutePath()));
+    config += extraServerConfig + QStringLiteral("\n    }\n}\n");
+    return writeText(prefix + QStringLiteral("/nginx.conf"), config);
+}
+
+bool NginxServer::start(const QString& docRoot, const QString& extraServerConfig) {
+    stop();
+    dir_ = makeTempDir(QStringLiteral("nginx"));
+    if (!dir_->isValid()) {
+        errorText_ = QStringLiteral("cannot create a temporary folder: ") + dir_->errorString();
+        return false;
+    }
+    const QString prefix = dir_->path();
+    const QString pidFile = prefix + QStringLiteral("/nginx.pid");
+    const QString errorLog = prefix + QStringLiteral("/error.log");
+    const QString output = prefix + QStringLiteral("/output.log");
+    return startOnFreePort(port_, errorText_, [&](quint16 port) {
+        port_ = port;
+        QFile::remove(pidFile);
+        QFile::remove(errorLog);
+        if (!writeConfig(docRoot, extraServerConfig)) {
+            errorText_ = QStringLiteral("cannot write the nginx configuration in ") + prefix;
+            return Launch::Failed;
+        }
+        LaunchSpec spec;
+        spec.program = QStringLiteral("/usr/sbin/nginx");
+        spec.arguments = {QStringLiteral("-p"), prefix + QLatin1Char('/'),
+                          QStringLiteral("-c"), prefix + QStringLiteral("/nginx.conf"),
+                          QStringLiteral("-e"), errorLog,
+                          QStringLiteral("-g"), QStringLiteral("daemon off; master_process off;")};
+        spec.outputFile = output;
+        spec.logFile = errorLog;
+        spec.port = port;
+        // nginx writes its pid file only after it has bound its listening sockets.
+        spec.bound = [pidFile] { return QFile::exists(pidFile); };
+        spec.portTakenMessage = QStringLiteral("Address already in use");
+        const Launch result = launch(process_, spec);
+        if (result != Launch::Ready)
+            errorText_ = launchFailure(QStringLiteral("nginx"), result, process_) +
+                         readText(output) + QLatin1Char('\n') + readText(errorLog);
+        return result;
+    });
+}
+
+void NginxServer::stop() {
+    stopProcess(process_);
+}
+
+quint16 NginxServer::port() const {
+    return port_;
+}
+
+QString NginxServer::url(const QString& path) const {
+    return QStringLiteral("http://127.0.0.1:%1").arg(port_) + path;
+}
+
+QString NginxServer::errorText() const {
+    return errorText_;
+}
+
+// ---- TinyproxyServer ----
+
+TinyproxyServer::TinyproxyServer() = default;
+
+TinyproxyServer::~TinyproxyServer() {
+    stop();
+}
+
+bool TinyproxyServer::writeConfig() {
+    const QString dir = dir_->path();
+    QString config;
+    config += QStringLiteral("Port %1\nListen 127.0.0.1\nAllow 127.0.0.1\n").arg(port_);
+    config += QStringLiteral("Timeout 600\nMaxClients 20\nLogLevel Info\n");
+    config += QStringLiteral("LogFile %1\n").arg(quoted(dir + QStringLiteral("/tinyproxy.log")));
+    config += QStringLiteral("PidFile %1\n").arg(quoted(dir + QStringLiteral("/tinyproxy.pid")));
+    // Run as root, tinyproxy switches to this user after binding; it must still be able to
+    // write its log and remove its pid file, hence the open permissions set in start().
+    config += QStringLiteral("User nobody\nGroup nogroup\n");
+    return writeText(dir + QStringLiteral("/tinyproxy.conf"), config);
+}
+
+bool TinyproxyServer::start() {
+    stop();
+    dir_ = makeTempDir(QStringLiteral("tinyproxy"));
+    if (!dir_->isValid()) {
+        errorText_ = QStringLiteral("cannot create a temporary folder: ") + dir_->errorString();
+        return false;
+    }
+    const QString dir = dir_->path();
+    const QString logFile = dir + QStringLiteral("/tinyproxy.log");
+    const QString output = dir + QStringLiteral("/output.log");
+    const QFileDevice::Permissions everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                              QFileDevice::ReadOther | QFileDevice::WriteOther;
+    QFile::setPermissions(dir, everyone | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
+                                   QFileDevice::ExeOther);
+    return startOnFreePort(port_, errorText_, [&](quint16 port) {
+        port_ = port;
+        if (!writeConfig() || !writeText(logFile, QString()) ||
+            !QFile::setPermissions(logFile, everyone)) {
+            errorText_ = QStringLiteral("cannot write the tinyproxy configuration in ") + dir;
+            return Launch::Failed;
+        }
+        LaunchSpec spec;
+        spec.program = QStringLiteral("/usr/bin/tinyproxy");
+        spec.arguments = {QStringLiteral("-d"), QStringLiteral("-c"),
+                          dir + QStringLiteral("/tinyproxy.conf")};
+        spec.outputFile = output;
+        spec.logFile = logFile;
+        spec.port = port;
+        // Logged once the listening socket is bound and the main loop runs.
+        spec.bound = [this] { return log().contains(QStringLiteral("Accepting connections")); };
+        spec.portTakenMessage = QStringLiteral("Could not create listening sockets");
+        const Launch result = launch(process_, spec);
+        if (result != Launch::Ready)
+            errorText_ = launchFailure(QStringLiteral("tinyproxy"), result, process_) +
+                         readText(output) + QLatin1Char('\n') + log();
+        return result;
+    });
+}
+
+void TinyproxyServer::stop() {
+    stopProcess(process_);
+}
+
+quint16 TinyproxyServer::port() const {
+    return port_;
+}
+
+QString TinyproxyServer::errorText() const {
+    return errorText_;
+}
+
+QString TinyproxyServer::log() const {
+    return dir_ ? readText(dir_->path() + QStringLiteral("/tinyproxy.log")) : QString();
+}
+
+} // namespace testsupport

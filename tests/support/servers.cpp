@@ -1,0 +1,175 @@
+// waitUntil and the scripted TCP server.
+#include "servers.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEvent>
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+namespace testsupport {
+
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
+    const QDeadlineTimer deadline(timeoutMs);
+    // Wakes the blocking processEvents below at least every few milliseconds, so pred() is
+    // rechecked even when nothing else happens.
+    QTimer tick;
+    tick.start(5);
+    while (!pred()) {
+        if (deadline.hasExpired())
+            return pred();
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+        // As QTest::qWait does: objects given to deleteLater() go away while the test waits.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+    return true;
+}
+
+// ---- ScriptedConnection ----
+
+ScriptedConnection::ScriptedConnection(QTcpSocket* socket, ScriptedServer* server)
+    : QObject(server), socket_(socket), server_(server), pieceTimer_(new QTimer(this)) {
+    socket_->setParent(this);
+    pieceTimer_->setSingleShot(true);
+    pieceTimer_->setInterval(1);
+    connect(pieceTimer_, &QTimer::timeout, this, &ScriptedConnection::writeNextPiece);
+    connect(socket_, &QTcpSocket::readyRead, this, &ScriptedConnection::readAvailable);
+    connect(socket_, &QTcpSocket::disconnected, this, [this] {
+        pieceTimer_->stop();
+        outgoing_.clear();
+        if (!closedByUs_)
+            emit closedByPeer();
+    });
+}
+
+QByteArray ScriptedConnection::received() const {
+    return received_;
+}
+
+void ScriptedConnection::readAvailable() {
+    const QByteArray data = socket_->readAll();
+    if (data.isEmpty())
+        return;
+    received_ += data;
+    emit dataReceived();
+    if (server_->handler_)
+        server_->handler_(*this);
+}
+
+void ScriptedConnection::send(const QByteArray& data) {
+    if (!outgoing_.empty()) {
+        outgoing_.push_back({data, data.size(), {}});
+        return;
+    }
+    socket_->write(data);
+    socket_->flush();
+}
+
+void ScriptedConnection::sendInPieces(const QByteArray& data, int pieceSize,
+                                      std::function<void()> then) {
+    const qsizetype piece = pieceSize > 0 ? pieceSize : data.size();
+    outgoing_.push_back({data, piece, std::move(then)});
+    if (!pieceTimer_->isActive())
+        pieceTimer_->start();
+}
+
+void ScriptedConnection::writeNextPiece() {
+    if (outgoing_.empty() || socket_->state() != QAbstractSocket::ConnectedState)
+        return;
+    // Take the piece (and `then`, after the last one) off the queue before writing: a failing
+    // write aborts the socket, and the disconnected handler clears the queue.
+    Outgoing& front = outgoing_.front();
+    const QByteArray piece = front.data.left(front.pieceSize);
+    front.data.remove(0, front.pieceSize);
+    std::function<void()> then;
+    if (front.data.isEmpty()) {
+        then = std::move(front.then);
+        outgoing_.pop_front();
+    }
+    socket_->write(piece);
+    socket_->flush();
+    if (socket_->state() != QAbstractSocket::ConnectedState)
+        return;
+    if (then)
+        then(); // may queue more or close the connection
+    if (!outgoing_.empty())
+        pieceTimer_->start();
+    else
+        finishIfIdle();
+}
+
+void ScriptedConnection::finishIfIdle() {
+    if (closeRequested_ && outgoing_.empty() && !closedByUs_) {
+        closedByUs_ = true;
+        socket_->disconnectFromHost(); // writes what is buffered before closing
+    }
+}
+
+void ScriptedConnection::close() {
+    closeRequested_ = true;
+    finishIfIdle();
+}
+
+void ScriptedConnection::abort() {
+    closedByUs_ = true;
+    pieceTimer_->stop();
+    outgoing_.clear();
+    socket_->abort();
+}
+
+bool ScriptedConnection::isOpen() const {
+    return socket_->state() == QAbstractSocket::ConnectedState;
+}
+
+// ---- ScriptedServer ----
+
+ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent), server_(new QTcpServer(this)) {
+    connect(server_, &QTcpServer::newConnection, this, &ScriptedServer::acceptPending);
+    if (!server_->listen(QHostAddress::LocalHost, 0))
+        qWarning("ScriptedServer: cannot listen: %s", qPrintable(server_->errorString()));
+}
+
+ScriptedServer::~ScriptedServer() {
+    server_->close();
+    for (ScriptedConnection* connection : std::as_const(connections_))
+        connection->abort();
+}
+
+quint16 ScriptedServer::port() const {
+    return server_->serverPort();
+}
+
+QList<ScriptedConnection*> ScriptedServer::connections() const {
+    return connections_;
+}
+
+void ScriptedServer::setHandler(std::function<void(ScriptedConnection&)> handler) {
+    handler_ = std::move(handler);
+}
+
+void ScriptedServer::replyToRequests(const QByteArray& response, int pieceSize) {
+    setHandler([response, pieceSize](ScriptedConnection& connection) {
+        if (connection.answered_ || !connection.received().contains("\r\n\r\n"))
+            return;
+        connection.answered_ = true;
+        if (pieceSize > 0)
+            connection.sendInPieces(response, pieceSize);
+        else
+            connection.send(response);
+        connection.close();
+    });
+}
+
+bool ScriptedServer::waitForConnections(int count, int timeoutMs) {
+    return waitUntil([this, count] { return connections_.size() >= count; }, timeoutMs);
+}
+
+void ScriptedServer::acceptPending() {
+    while (QTcpSocket* socket = server_->nextPendingConnection())
+        connections_.append(new ScriptedConnection(socket, this));
+}
+
+} // namespace testsupport

@@ -1,0 +1,141 @@
+// Real and scripted servers for the tests, all on 127.0.0.1, started inside the test
+// process and stopped by their destructors.
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QObject>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+#include <deque>
+#include <functional>
+#include <memory>
+
+class QTcpServer;
+class QTcpSocket;
+class QTimer;
+
+namespace testsupport {
+
+// Runs the event loop until pred() holds or timeoutMs passes; returns pred().
+bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 60000);
+
+// Writes `size` pseudo-random bytes (seeded, so reproducible) to path; true on success.
+bool writeRandomFile(const QString& path, qint64 size, quint32 seed = 1);
+
+// True when both files exist and hold the same bytes.
+bool sameFileContents(const QString& a, const QString& b);
+
+// One accepted connection of a ScriptedServer. Records every byte it receives.
+class ScriptedServer;
+
+class ScriptedConnection : public QObject {
+    Q_OBJECT
+public:
+    QByteArray received() const;
+    // Sends now (behind any pieces still queued by sendInPieces, so the byte order holds).
+    void send(const QByteArray& data);
+    // Sends data in pieces of pieceSize bytes, each piece written and flushed on its own
+    // event-loop turn (a 1 ms timer between pieces), then runs `then` (may be empty).
+    void sendInPieces(const QByteArray& data, int pieceSize, std::function<void()> then = {});
+    // Closes after everything queued has been written.
+    void close();
+    // Drops the connection at once.
+    void abort();
+    bool isOpen() const;
+signals:
+    void dataReceived();
+    void closedByPeer();
+
+private:
+    friend class ScriptedServer;
+    // Data still to go out, written pieceSize bytes per timer tick; `then` runs once it is out.
+    struct Outgoing {
+        QByteArray data;
+        qsizetype pieceSize = 0;
+        std::function<void()> then;
+    };
+
+    ScriptedConnection(QTcpSocket* socket, ScriptedServer* server);
+    void readAvailable();
+    void writeNextPiece();
+    void finishIfIdle();
+
+    QTcpSocket* socket_;
+    ScriptedServer* server_;
+    QTimer* pieceTimer_;
+    QByteArray received_;
+    std::deque<Outgoing> outgoing_;
+    bool closeRequested_ = false; // close once outgoing_ is empty
+    bool closedByUs_ = false;     // so our own close is not reported as closedByPeer
+    bool answered_ = false;       // replyToRequests has answered this connection
+};
+
+// A TCP server on 127.0.0.1, port 0, that hands each connection to a script.
+class ScriptedServer : public QObject {
+    Q_OBJECT
+public:
+    explicit ScriptedServer(QObject* parent = nullptr);
+    ~ScriptedServer() override;
+    quint16 port() const;
+    QList<ScriptedConnection*> connections() const;
+    // Called whenever a connection has received more bytes.
+    void setHandler(std::function<void(ScriptedConnection&)> handler);
+    // Convenience script: once a connection's bytes contain "\r\n\r\n", answer with
+    // `response` (in pieces of pieceSize bytes when pieceSize > 0), then close.
+    void replyToRequests(const QByteArray& response, int pieceSize = 0);
+    bool waitForConnections(int count, int timeoutMs = 60000);
+
+private:
+    friend class ScriptedConnection;
+    void acceptPending();
+
+    QTcpServer* server_;
+    QList<ScriptedConnection*> connections_;
+    std::function<void(ScriptedConnection&)> handler_;
+};
+
+// nginx serving docRoot on 127.0.0.1 (byte ranges on). extraServerConfig is pasted into the
+// server block (locations with `return 302 ...;` or `return 500;`, say).
+class NginxServer {
+public:
+    NginxServer();
+    ~NginxServer();
+    bool start(const QString& docRoot, const QString& extraServerConfig = QString());
+    void stop();
+    quint16 port() const;
+    QString url(const QString& path) const; // "http://127.0.0.1:PORT" + path
+    QString errorText() const;              // why start() failed, with nginx's own output
+
+private:
+    bool writeConfig(const QString& docRoot, const QString& extraServerConfig);
+
+    std::unique_ptr<QTemporaryDir> dir_; // prefix: config, pid file, logs, temp paths
+    QProcess process_;
+    quint16 port_ = 0;
+    QString errorText_;
+};
+
+// tinyproxy on 127.0.0.1, allowing 127.0.0.1 clients.
+class TinyproxyServer {
+public:
+    TinyproxyServer();
+    ~TinyproxyServer();
+    bool start();
+    void stop();
+    quint16 port() const;
+    QString errorText() const;
+    // Lines of tinyproxy's log (requests it forwarded), for asserting that it was used.
+    QString log() const;
+
+private:
+    bool writeConfig();
+
+    std::unique_ptr<QTemporaryDir> dir_; // config, log and pid file
+    QProcess process_;
+    quint16 port_ = 0;
+    QString errorText_;
+};
+
+} // namespace testsupport
