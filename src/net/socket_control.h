@@ -3,10 +3,14 @@
 // HTTP engine and the FTP client are written against.
 #pragma once
 
+#include <QAbstractSocket>
 #include <QByteArray>
+#include <QHash>
+#include <QHostAddress>
+#include <QList>
 #include <QObject>
-#include <QSet>
 #include <QString>
+#include <deque>
 #include <stdexcept>
 
 class QTcpServer;
@@ -31,8 +35,8 @@ enum SocketState : int {
 // Error numbers of failed operations.
 enum SocketErrorNumber : int {
     sckInvalidPropertyValue = 380,
-    sckBadState = 40006,      // wrong protocol or connection state for the request
-    sckInvalidOp = 40020,     // invalid operation at current state
+    sckBadState = 40006,  // wrong protocol or connection state for the request
+    sckInvalidOp = 40020, // invalid operation at current state
     sckAddressInUse = 10048,
     sckHostNotFound = 11001,
 };
@@ -48,6 +52,10 @@ private:
     int number_;
 };
 
+// Signals are raised from the event loop, never from inside an operation. While a handler of
+// one socket runs (even inside a nested event loop) that socket's further signals wait and
+// follow in order once it returns; State() and BytesReceived() stay current meanwhile.
+// Handlers may Close(), Connect() again or deleteLater() the socket.
 class SocketControl : public QObject {
     Q_OBJECT
 public:
@@ -62,7 +70,7 @@ public:
     void Connect(const QString& remoteHost, const QString& remotePort);
     void Connect(const QString& remoteHost, int remotePort);
 
-    // Listens on 127.0.0.1-or-any at LocalPort() (0: the system chooses; LocalPort() then
+    // Listens on every IPv4 address at LocalPort() (0: the system chooses; LocalPort() then
     // tells which). A peer shows as ConnectionRequest(requestID). Throws SocketError(40020)
     // unless closed, SocketError(10048) when the port is taken.
     void Listen();
@@ -94,19 +102,69 @@ public:
     quint16 RemotePort() const;
 
 signals:
-    void ConnectEvent();                  // the outbound connection is up
-    void DataArrival(qint64 bytesTotal);  // bytes now waiting to be read
+    void ConnectEvent();                 // the outbound connection is up
+    void DataArrival(qint64 bytesTotal); // bytes now waiting to be read
     void ConnectionRequest(qintptr requestID);
-    void CloseEvent();                    // the peer closed; after the last DataArrival
+    void CloseEvent(); // the peer closed; after the last DataArrival
     void SendProgress(qint64 bytesSent, qint64 bytesRemaining);
     void SendComplete();
     void ErrorEvent(int number, const QString& description);
 
-    // ...private section as the implementation needs (QTcpSocket*, QTcpServer*, state_,
-    // localPort_, pending request descriptors)...
 private:
+    // Everything reported to the owner goes through this queue, so that handlers run
+    // from the event loop (never from inside an operation or a Qt socket signal), one at
+    // a time, in the order things happened on the socket.
+    enum class EventKind { Connect, Data, Close, Progress, Complete, Error, Request };
+    struct PendingEvent {
+        EventKind kind;
+        qint64 first = 0;
+        qint64 second = 0;
+        QString text = {};
+    };
+
+    void resolved(const QList<QHostAddress>& addresses, const QString& errorText);
+    void connectNextAddress();
+    void attachSocket(QTcpSocket* socket);
+    void releaseSocket();
+    void discardRequests();
+    void rememberEndpoints();
+
+    void onConnected();
+    void onReadyRead();
+    void onDisconnected();
+    void onBytesWritten(qint64 bytes);
+    void onSocketError(QAbstractSocket::SocketError error);
+    void onNewConnection();
+
+    void post(PendingEvent event);
+    void queueDataIfUnannounced();
+    void dispatch();
+    void deliver(const PendingEvent& event);
+    void requireReadable() const;
+
     int state_ = sckClosed;
     quint16 localPort_ = 0;
+
+    QTcpSocket* socket_ = nullptr;
+    QTcpServer* server_ = nullptr;
+    QHash<qintptr, QTcpSocket*> requests_; // accepted by the listener, waiting for Accept
+    qintptr nextRequestId_ = 1;
+
+    QList<QHostAddress> candidates_; // addresses still to try for the current Connect
+    quint16 remotePort_ = 0;
+    int lookupId_ = -1;
+    quint64 generation_ = 0; // bumped by Close(); deferred steps of older sessions drop out
+
+    QHostAddress localAddress_;
+    QHostAddress peerAddress_;
+    quint16 peerPort_ = 0;
+
+    std::deque<PendingEvent> queue_;
+    bool dispatchPosted_ = false;
+    bool dispatching_ = false;
+    bool dataQueued_ = false;
+    qint64 consumed_ = 0;  // bytes of this connection removed by GetData
+    qint64 announced_ = 0; // consumed_ + waiting bytes as of the last DataArrival
 };
 
 } // namespace net

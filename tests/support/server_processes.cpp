@@ -57,7 +57,7 @@ void stopProcess(QProcess& process) {
 
 enum class Launch { Ready, PortTaken, Failed, TimedOut };
 
-struct LaunchSpec {
+struct LaunchPlan {
     QString program;
     QStringList arguments;
     QString outputFile; // receives the process's stdout and stderr
@@ -68,22 +68,22 @@ struct LaunchSpec {
 };
 
 // Starts the process and waits until it holds the port and accepts a connection there.
-Launch launch(QProcess& process, const LaunchSpec& spec) {
-    QFile::remove(spec.outputFile);
+Launch launch(QProcess& process, const LaunchPlan& plan) {
+    QFile::remove(plan.outputFile);
     process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardOutputFile(spec.outputFile);
-    process.start(spec.program, spec.arguments);
+    process.setStandardOutputFile(plan.outputFile);
+    process.start(plan.program, plan.arguments);
     if (!process.waitForStarted(kReadyTimeoutMs))
         return Launch::Failed;
     const QDeadlineTimer deadline(kReadyTimeoutMs);
     while (!deadline.hasExpired()) {
         if (process.state() == QProcess::NotRunning) {
-            const QString said = readText(spec.outputFile) + readText(spec.logFile);
-            const bool taken = said.contains(spec.portTakenMessage);
+            const QString said = readText(plan.outputFile) + readText(plan.logFile);
+            const bool taken = said.contains(plan.portTakenMessage);
             return taken ? Launch::PortTaken : Launch::Failed;
         }
         // The bound() check keeps a stranger that grabbed the port from passing as ours.
-        if (spec.bound() && canConnect(spec.port) && process.state() == QProcess::Running)
+        if (plan.bound() && canConnect(plan.port) && process.state() == QProcess::Running)
             return Launch::Ready;
         process.waitForFinished(50); // pause, but wake at once if the process exits
     }
@@ -182,19 +182,19 @@ bool NginxServer::start(const QString& docRoot, const QString& extraServerConfig
             errorText_ = QStringLiteral("cannot write the nginx configuration in ") + prefix;
             return Launch::Failed;
         }
-        LaunchSpec spec;
-        spec.program = QStringLiteral("/usr/sbin/nginx");
-        spec.arguments = {QStringLiteral("-p"), prefix + QLatin1Char('/'),
+        LaunchPlan plan;
+        plan.program = QStringLiteral("/usr/sbin/nginx");
+        plan.arguments = {QStringLiteral("-p"), prefix + QLatin1Char('/'),
                           QStringLiteral("-c"), prefix + QStringLiteral("/nginx.conf"),
                           QStringLiteral("-e"), errorLog,
                           QStringLiteral("-g"), QStringLiteral("daemon off; master_process off;")};
-        spec.outputFile = output;
-        spec.logFile = errorLog;
-        spec.port = port;
+        plan.outputFile = output;
+        plan.logFile = errorLog;
+        plan.port = port;
         // nginx writes its pid file only after it has bound its listening sockets.
-        spec.bound = [pidFile] { return QFile::exists(pidFile); };
-        spec.portTakenMessage = QStringLiteral("Address already in use");
-        const Launch result = launch(process_, spec);
+        plan.bound = [pidFile] { return QFile::exists(pidFile); };
+        plan.portTakenMessage = QStringLiteral("Address already in use");
+        const Launch result = launch(process_, plan);
         if (result != Launch::Ready)
             errorText_ = launchFailure(QStringLiteral("nginx"), result, process_) +
                          readText(output) + QLatin1Char('\n') + readText(errorLog);
@@ -261,17 +261,17 @@ bool TinyproxyServer::start() {
             errorText_ = QStringLiteral("cannot write the tinyproxy configuration in ") + dir;
             return Launch::Failed;
         }
-        LaunchSpec spec;
-        spec.program = QStringLiteral("/usr/bin/tinyproxy");
-        spec.arguments = {QStringLiteral("-d"), QStringLiteral("-c"),
+        LaunchPlan plan;
+        plan.program = QStringLiteral("/usr/bin/tinyproxy");
+        plan.arguments = {QStringLiteral("-d"), QStringLiteral("-c"),
                           dir + QStringLiteral("/tinyproxy.conf")};
-        spec.outputFile = output;
-        spec.logFile = logFile;
-        spec.port = port;
+        plan.outputFile = output;
+        plan.logFile = logFile;
+        plan.port = port;
         // Logged once the listening socket is bound and the main loop runs.
-        spec.bound = [this] { return log().contains(QStringLiteral("Accepting connections")); };
-        spec.portTakenMessage = QStringLiteral("Could not create listening sockets");
-        const Launch result = launch(process_, spec);
+        plan.bound = [this] { return log().contains(QStringLiteral("Accepting connections")); };
+        plan.portTakenMessage = QStringLiteral("Could not create listening sockets");
+        const Launch result = launch(process_, plan);
         if (result != Launch::Ready)
             errorText_ = launchFailure(QStringLiteral("tinyproxy"), result, process_) +
                          readText(output) + QLatin1Char('\n') + log();
