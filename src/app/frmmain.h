@@ -1,0 +1,138 @@
+// The updater's main window: the progress panel, the button row, the address and path boxes
+// below the visible part, and the HTTP download that the window runs itself over its socket.
+#pragma once
+
+#include "http_protocol.h"
+
+#include <QByteArray>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QString>
+
+class QAction;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QTimer;
+
+namespace net {
+class SocketControl;
+}
+
+namespace app {
+
+class ProgressPicture;
+
+// The address box: trims itself and takes dropped text whole.
+class UrlBox : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit UrlBox(QWidget* parent = nullptr);
+signals:
+    void TextDropped(const QString& text);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+};
+
+class frmMain : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Operations other code calls.
+    void StartUpdate(const QString& strURL);
+    void Reset();
+    void CloseSocket();
+    void StartDownload(const QString& savePath);
+
+    // Fields of this window's transfer.
+    QByteArray ChunkBuffer; // the data of the last socket read
+    qint16 Percent = 0;     // last percentage shown
+    double StartTime = 0;   // monotonic seconds when the transfer (re)started; 0 when idle
+    QByteArray HeaderText;  // the response header of this transfer
+    double Speed = 0;       // kilobytes (1000 bytes) per second, two decimals
+    bool ProxyFtp = false;
+    bool IsFtpDownload = false;
+    bool Paused = false;
+    bool FtpDone = false;
+
+    // Controls.
+    QLabel* Label7;
+    QGroupBox* fraDownloadProgress;
+    ProgressPicture* picDownloadProgress;
+    QLabel* lblStatus;
+    QLabel *Label2, *lblSize, *Label3, *lblRecieve, *Label4, *lblSpeed;
+    QLabel *Label5, *lblRemaining, *Label6, *lblElapsed, *Label9, *LBLPR;
+    QPushButton *cmdDownload, *cmdRun, *cmdStop, *CmdExit, *cmdPause, *Command1;
+    QLabel *Label1, *Label8, *Label10, *Label11;
+    UrlBox* txtURL;
+    QLineEdit *TxtPath, *Text2, *Text1;
+    net::SocketControl* sckDownload;
+    QTimer* tmrUpdateProgress;
+    QTimer* tmrTimeLeft;
+
+    // Menus.
+    QMenu *mnuFile, *mnuSettings, *mnuAbout;
+    QAction *mnuNewInstanceFile, *showheader, *mnuExit;
+    QAction *mnuSettingsProxy, *mnuftpoptions, *mnuDownloadOptions;
+    QAction *mnuAboutDownloader, *mnuTessarinOnWeb;
+
+    static double Now(); // monotonic seconds
+
+public slots:
+    void cmdDownload_Click();
+    void cmdRun_Click();
+    void cmdStop_Click();
+    void CmdExit_Click();
+    void cmdPause_Click();
+    void Command1_Click();
+
+    void sckDownload_Connect();
+    void sckDownload_DataArrival(qint64 bytesTotal);
+    void sckDownload_Close();
+
+    void tmrUpdateProgress_Timer();
+    void tmrTimeLeft_Timer();
+
+    void mnuSettings_Click();
+    void mnuNewInstanceFile_Click();
+    void mnuTessarinOnWeb_Click();
+    void txtURL_Change();
+    void txtURL_Drop(const QString& text);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void BuildControls();
+    void BuildMenus();
+    void FormLoad();
+    void ConnectDownloadSocket();
+    bool TakeResponseHeader();
+    void FailResponse(const QString& statusLine);
+    void RefuseResume();
+    void ReportNotFound();
+    bool WriteChunk();
+    void MeasureSpeed();
+    void ShowFinished(const QString& status);
+    void SetTopMost(bool onTop);
+    bool FileExists(const QString& path) const;
+    void ShellOpen(const QString& path);
+
+    http::HeaderCollector header_; // collects the current response's header
+    bool headerTaken_ = false;     // the current response's header has been handled
+    int redirects_ = 0;            // redirects followed in a row for this transfer
+    bool outerHeightSet_ = false;
+
+    // What the display shows now, so that an unchanged tick repaints nothing.
+    qint64 shownReceived_ = -1;
+    qint64 shownTotal_ = -1;
+};
+
+} // namespace app

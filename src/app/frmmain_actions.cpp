@@ -1,0 +1,213 @@
+// The main window's progress display, pause, resume and stop, and the update actions that
+// follow a download.
+#include "app_settings.h"
+#include "display_format.h"
+#include "download_state.h"
+#include "frmmain.h"
+#include "progress_picture.h"
+#include "socket_control.h"
+#include "ui_seam.h"
+
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace app {
+
+namespace {
+
+const QString kMakerWebPage = QStringLiteral("http://www.tessarin-software.example/");
+
+void SetText(QLabel* label, const QString& text) {
+    if (label->text() != text)
+        label->setText(text);
+}
+
+// Moves the download onto the executable's name in one rename, carrying the old
+// executable's permission bits over. Returns 0 or the errno of the failure.
+int ReplaceExecutable(const QString& download, const QString& executable) {
+    const QByteArray from = QFile::encodeName(download);
+    const QByteArray to = QFile::encodeName(executable);
+    struct stat source {};
+    if (::stat(from.constData(), &source) != 0)
+        return errno;
+    struct stat old {};
+    mode_t mode = 0;
+    if (::stat(to.constData(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = (source.st_mode & 07777) | (0111 & ~mask);
+    }
+    if (::chmod(from.constData(), mode) != 0)
+        return errno;
+    if (::rename(from.constData(), to.constData()) != 0)
+        return errno;
+    return 0;
+}
+
+} // namespace
+
+void frmMain::tmrUpdateProgress_Timer() {
+    const DownloadFields& d = Download();
+    if (d.Received <= 0)
+        return;
+    if (d.Received == shownReceived_ && d.TotalSize == shownTotal_)
+        return; // nothing changed since the last tick: repaint nothing
+    shownReceived_ = d.Received;
+    shownTotal_ = d.TotalSize;
+    SetText(lblRecieve, FormatSize(d.Received));
+    if (d.TotalSize == 0) {
+        SetText(lblSize, QStringLiteral("Unknown"));
+        return;
+    }
+    SetText(lblSize, FormatSize(d.TotalSize));
+    const qint16 percent = PercentOf(d.Received, d.TotalSize);
+    if (percent != Percent || LBLPR->text().isEmpty()) {
+        Percent = percent;
+        DrawProgress(picDownloadProgress, Percent, false);
+        SetText(LBLPR, QString::number(Percent) + QStringLiteral(" %"));
+    }
+}
+
+void frmMain::tmrTimeLeft_Timer() {
+    DownloadFields& d = Download();
+    if (!(d.TotalSize > 0 && d.Received > 0 && Speed > 0))
+        return;
+    if (d.TotalSize <= d.Received) {
+        SetText(lblSpeed, QStringLiteral("0"));
+        CloseSocket();
+        SetText(lblElapsed, ElapsedText(d.ElapsedHours, d.ElapsedMinutes, d.ElapsedSeconds));
+        cmdDownload->setEnabled(false);
+        cmdRun->setEnabled(true);
+        CmdExit->setEnabled(false);
+        ShowFinished(QStringLiteral("Download Completed"));
+        Command1_Click();
+        Reset();
+        return;
+    }
+    if (++d.ElapsedSeconds >= 60) {
+        d.ElapsedSeconds = 0;
+        ++d.ElapsedMinutes;
+    } else if (d.ElapsedMinutes >= 60) {
+        d.ElapsedMinutes = 0;
+        ++d.ElapsedHours;
+    }
+    cmdRun->setEnabled(false);
+    CmdExit->setEnabled(false);
+    SetText(lblElapsed, ElapsedText(d.ElapsedHours, d.ElapsedMinutes, d.ElapsedSeconds));
+    const double remaining = std::floor((d.TotalSize - d.Received) / 1024.0 / Speed);
+    SetText(lblRemaining, ConvertTime(remaining));
+    SetText(lblSpeed, FormatSpeed(Speed) + QStringLiteral(" Kbps"));
+}
+
+void frmMain::ShowFinished(const QString& status) {
+    picDownloadProgress->hide();
+    lblStatus->setText(status);
+    lblStatus->show();
+}
+
+void frmMain::cmdPause_Click() {
+    DownloadFields& d = Download();
+    cmdPause->setEnabled(true);
+    cmdDownload->setEnabled(false);
+    CmdExit->setEnabled(false);
+    if (!(d.TotalSize > d.Received))
+        return;
+    cmdStop->setEnabled(false);
+    if (cmdPause->text() == QLatin1String("&Pause")) {
+        cmdPause->setText(QStringLiteral("&Resume"));
+        Paused = true;
+        tmrTimeLeft->stop();
+        if (!IsFtpDownload && sckDownload->State() != net::sckClosed) {
+            ChunkBuffer.clear();
+            StartTime = 0;
+            HeaderText.clear();
+            CloseSocket();
+            ShowFinished(QStringLiteral("Download Paused"));
+        }
+        return;
+    }
+    cmdStop->setEnabled(true);
+    cmdPause->setText(QStringLiteral("&Pause"));
+    Paused = false;
+    tmrTimeLeft->start();
+    if (!IsFtpDownload && sckDownload->State() == net::sckClosed) {
+        picDownloadProgress->show();
+        lblStatus->hide();
+        d.ResumeBase = QFileInfo(d.LocalFile).size();
+        d.IsResuming = true;
+        ConnectDownloadSocket();
+    }
+}
+
+void frmMain::cmdStop_Click() {
+    if (Ui().MsgBox(this, QStringLiteral("Stop Update Software !"), MsgButtons::YesNo,
+                    MsgIcon::None, QStringLiteral("Stop Update")) != vbYes)
+        return;
+    if (IsFtpDownload)
+        return;
+    if (sckDownload->State() >= 1) {
+        ShowFinished(QStringLiteral("Download Aborted"));
+        CloseSocket();
+        Reset();
+    }
+}
+
+void frmMain::Command1_Click() {
+    const QString download = TxtPath->text();
+    const QString executable = Text2->text();
+    const int error = ReplaceExecutable(download, executable);
+    if (error == 0)
+        return;
+    if (error == EACCES || error == EPERM || error == ETXTBSY || error == EBUSY) {
+        Ui().MsgBox(this, QStringLiteral("Close Velder Application !"), MsgButtons::OK,
+                    MsgIcon::Critical, QStringLiteral("Application Error"));
+        return;
+    }
+    Ui().MsgBox(this,
+                QStringLiteral("Cannot replace \"%1\" by \"%2\": %3")
+                    .arg(executable, download, QString::fromLocal8Bit(std::strerror(error))),
+                MsgButtons::OK, MsgIcon::Critical, QStringLiteral("Application Error"));
+}
+
+void frmMain::cmdRun_Click() {
+    ShellOpen(Text2->text());
+}
+
+void frmMain::ShellOpen(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isFile() && info.isExecutable()) {
+        QProcess::startDetached(info.absoluteFilePath(), {}, info.absolutePath());
+        return;
+    }
+    const QUrl url = path.contains(QLatin1String("://")) ? QUrl(path) : QUrl::fromLocalFile(path);
+    QDesktopServices::openUrl(url);
+}
+
+void frmMain::mnuNewInstanceFile_Click() {
+    auto* window = new frmMain;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+}
+
+void frmMain::mnuTessarinOnWeb_Click() {
+    ShellOpen(kMakerWebPage);
+}
+
+void frmMain::txtURL_Drop(const QString& text) {
+    txtURL->setText(text);
+    if (AppSettings::DownloadDrop())
+        StartUpdate(text);
+}
+
+} // namespace app
