@@ -1,0 +1,189 @@
+// Downloads one file from a local nginx with curl and with the updater window's own HTTP
+// engine (offscreen platform), in the same run, and prints the ratios of wall time and
+// CPU time and each side's peak memory.
+//
+//   zorv_download_bench [SIZE_MIB ...]      (default: 64 1024)
+//
+// The engine runs in a child process of its own, so that its peak memory is its own; its
+// time is taken from the click on "&Update" to the last byte on disk. curl's is its whole run.
+#include "download_state.h"
+#include "frmmain.h"
+#include "servers.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+struct Sample {
+    double wall = 0; // seconds
+    double cpu = 0;  // user + system seconds
+    double peakMiB = 0;
+};
+
+double cpuSeconds(const rusage& u) {
+    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
+           u.ru_stime.tv_usec / 1e6;
+}
+
+// The engine side, run in the child: prints "wall cpu peakKiB".
+int runEngine(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    const QString url = QString::fromLocal8Bit(argv[2]);
+    const QString out = QString::fromLocal8Bit(argv[3]);
+    const qint64 size = QByteArray(argv[4]).toLongLong();
+    app::frmMain window;
+    window.tmrTimeLeft->stop(); // the benchmark stops at the last byte, before any replacement
+    window.txtURL->setText(url);
+    window.TxtPath->setText(out);
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    QElapsedTimer clock;
+    clock.start();
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (app::Download().TotalSize == size && app::Download().Received == size)
+            QCoreApplication::quit();
+    });
+    poll.start(1);
+    window.cmdDownload->click();
+    QApplication::exec();
+    const double wall = clock.nsecsElapsed() / 1e9;
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    std::printf("%.6f %.6f %ld\n", wall, cpuSeconds(after) - cpuSeconds(before), after.ru_maxrss);
+    return 0;
+}
+
+// Runs a program to its end and returns its output, with the child's own resource use.
+QByteArray runChild(const QStringList& command, rusage& usage, double& wall) {
+    int pipeFds[2];
+    if (pipe(pipeFds) != 0)
+        return {};
+    QElapsedTimer clock;
+    clock.start();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(pipeFds[1], STDOUT_FILENO);
+        close(pipeFds[0]);
+        std::vector<QByteArray> args;
+        for (const QString& a : command)
+            args.push_back(a.toLocal8Bit());
+        std::vector<char*> argv;
+        for (QByteArray& a : args)
+            argv.push_back(a.data());
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(pipeFds[1]);
+    QByteArray output;
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
+        output.append(buffer, n);
+    close(pipeFds[0]);
+    int status = 0;
+    wait4(pid, &status, 0, &usage);
+    wall = clock.nsecsElapsed() / 1e9;
+    return output;
+}
+
+Sample curlSample(const QString& url, const QString& out) {
+    QFile::remove(out);
+    rusage usage{};
+    double wall = 0;
+    runChild({"curl", "-s", "-o", out, url}, usage, wall);
+    return {wall, cpuSeconds(usage), usage.ru_maxrss / 1024.0};
+}
+
+Sample engineSample(const QString& self, const QString& url, const QString& out, qint64 size) {
+    QFile::remove(out);
+    rusage usage{};
+    double wall = 0;
+    const QByteArray line =
+        runChild({self, "--engine", url, out, QString::number(size)}, usage, wall);
+    Sample s;
+    long peakKiB = 0;
+    if (std::sscanf(line.constData(), "%lf %lf %ld", &s.wall, &s.cpu, &peakKiB) != 3)
+        return {};
+    s.peakMiB = peakKiB / 1024.0;
+    return s;
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 5 && QByteArray(argv[1]) == "--engine")
+        return runEngine(argc, argv);
+    QCoreApplication application(argc, argv);
+    QList<qint64> sizesMiB;
+    for (int i = 1; i < argc; ++i)
+        sizesMiB << QByteArray(argv[i]).toLongLong();
+    if (sizesMiB.isEmpty())
+        sizesMiB = {64, 1024};
+    const int rounds = 3;
+
+    QTemporaryDir work(QDir::currentPath() + "/bench-XXXXXX");
+    testsupport::NginxServer nginx;
+    const QString self = QCoreApplication::applicationFilePath();
+    std::printf("%-8s %9s %9s %9s %9s %9s %9s %10s %10s\n", "size", "curl s", "engine s", "wall x",
+                "curl cpu", "eng cpu", "cpu x", "curl MiB", "engine MiB");
+    bool started = false;
+    for (const qint64 mib : sizesMiB) {
+        const QString name = QStringLiteral("build-%1.bin").arg(mib);
+        if (!testsupport::writeRandomFile(work.filePath(name), mib * 1048576, quint32(mib))) {
+            std::fprintf(stderr, "cannot write the test file\n");
+            return 1;
+        }
+        if (!started && !(started = nginx.start(work.path()))) {
+            std::fprintf(stderr, "nginx: %s\n", qPrintable(nginx.errorText()));
+            return 1;
+        }
+        const QString url = nginx.url("/" + name);
+        const QString out = work.filePath("out.bin");
+        std::vector<double> cw, ew, cc, ec, cm, em;
+        for (int r = 0; r < rounds; ++r) {
+            const Sample c = curlSample(url, out);
+            const Sample e = engineSample(self, url, out, mib * 1048576);
+            if (e.wall <= 0 || !testsupport::sameFileContents(work.filePath(name), out)) {
+                std::fprintf(stderr, "the engine's download failed or differs\n");
+                return 1;
+            }
+            cw.push_back(c.wall);
+            ew.push_back(e.wall);
+            cc.push_back(c.cpu);
+            ec.push_back(e.cpu);
+            cm.push_back(c.peakMiB);
+            em.push_back(e.peakMiB);
+        }
+        QFile::remove(out);
+        QFile::remove(work.filePath(name));
+        const double wallRatio = median(ew) / median(cw);
+        const double cpuRatio = median(ec) / median(cc);
+        std::printf("%-8s %9.3f %9.3f %9.2f %9.3f %9.3f %9.2f %10.1f %10.1f\n",
+                    qPrintable(QString::number(mib) + " MiB"), median(cw), median(ew), wallRatio,
+                    median(cc), median(ec), cpuRatio, median(cm), median(em));
+    }
+    std::printf("targets: wall x <= 1.10, cpu x <= 2.00, engine MiB < 80 (medians of %d rounds)\n",
+                rounds);
+    return 0;
+}
