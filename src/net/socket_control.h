@@ -83,7 +83,7 @@ public:
     // SocketError(40006) unless connected.
     void SendData(const QByteArray& data);
     // Removes and returns every byte received and not yet read. Throws SocketError(40006)
-    // when neither connected nor closing-with-data.
+    // unless connected, or closed by the peer (8) or failed (9) with bytes still waiting.
     void GetData(QByteArray& data);
     // Returns the bytes waiting without removing them. Same failures as GetData.
     void PeekData(QByteArray& data);

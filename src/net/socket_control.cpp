@@ -1,0 +1,458 @@
+#include "socket_control.h"
+
+#include "socket_errors.h"
+
+#include <QHostInfo>
+#include <QNetworkProxy>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <algorithm>
+#include <utility>
+
+namespace net {
+
+namespace {
+
+// How long a closed socket may take to hand its unsent bytes to the peer before it is dropped.
+constexpr int kFlushTimeoutMs = 30000;
+
+// "21" or " 21 " gives 21; anything that is not a whole number from 1 to 65535 gives 0.
+quint16 parsePort(const QString& text) {
+    const QString digits = text.trimmed();
+    const bool allDigits =
+        std::all_of(digits.begin(), digits.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (digits.isEmpty() || !allDigits)
+        return 0;
+    bool ok = false;
+    const qulonglong value = digits.toULongLong(&ok);
+    return ok && value <= 65535 ? quint16(value) : 0;
+}
+
+// Dotted form of an address; an IPv4-mapped IPv6 address is shown as the IPv4 address.
+QString dotted(const QHostAddress& address) {
+    if (address.isNull())
+        return {};
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+// IPv4 addresses first, so that "localhost" reaches servers listening on 127.0.0.1.
+QList<QHostAddress> ipv4First(QList<QHostAddress> addresses) {
+    std::stable_partition(addresses.begin(), addresses.end(), [](const QHostAddress& a) {
+        return a.protocol() == QAbstractSocket::IPv4Protocol;
+    });
+    return addresses;
+}
+
+} // namespace
+
+SocketError::SocketError(int number, const QString& text)
+    : std::runtime_error(text.toStdString()), number_(number) {
+}
+
+SocketControl::SocketControl(QObject* parent) : QObject(parent) {
+}
+
+SocketControl::~SocketControl() {
+    Close();
+    discardRequests();
+}
+
+// ---------------------------------------------------------------------------------------
+// Operations
+
+void SocketControl::Connect(const QString& remoteHost, const QString& remotePort) {
+    const quint16 port = parsePort(remotePort);
+    if (port == 0)
+        throw SocketError(sckInvalidPropertyValue, tr("Invalid property value"));
+    Connect(remoteHost, int(port));
+}
+
+void SocketControl::Connect(const QString& remoteHost, int remotePort) {
+    if (remotePort < 1 || remotePort > 65535)
+        throw SocketError(sckInvalidPropertyValue, tr("Invalid property value"));
+    if (state_ != sckClosed)
+        throw SocketError(sckInvalidOp, tr("Invalid operation at current state"));
+    discardRequests();
+    remotePort_ = quint16(remotePort);
+    state_ = sckResolvingHost;
+
+    const quint64 session = generation_;
+    const QString host = remoteHost.trimmed();
+    QHostAddress literal;
+    if (literal.setAddress(host)) {
+        // An address needs no lookup (and Qt's lookup would resolve it in reverse).
+        QMetaObject::invokeMethod(
+            this,
+            [this, session, literal] {
+                if (session == generation_)
+                    resolved({literal}, {});
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    lookupId_ = QHostInfo::lookupHost(host, this, [this, session](const QHostInfo& info) {
+        if (session != generation_)
+            return;
+        lookupId_ = -1;
+        const bool found = info.error() == QHostInfo::NoError;
+        resolved(found ? info.addresses() : QList<QHostAddress>{}, info.errorString());
+    });
+}
+
+void SocketControl::Listen() {
+    if (state_ != sckClosed)
+        throw SocketError(sckInvalidOp, tr("Invalid operation at current state"));
+    discardRequests();
+    auto* server = new QTcpServer(this);
+    server->setProxy(QNetworkProxy::NoProxy);
+    if (!server->listen(QHostAddress::AnyIPv4, localPort_)) {
+        const QString text = server->errorString();
+        const int number = detail::errorNumber(server->serverError(), text);
+        delete server;
+        throw SocketError(number, text);
+    }
+    server_ = server;
+    connect(server, &QTcpServer::newConnection, this, &SocketControl::onNewConnection);
+    connect(server, &QTcpServer::acceptError, this, [this](QAbstractSocket::SocketError error) {
+        const QString text = server_->errorString();
+        post({EventKind::Error, detail::errorNumber(error, text), 0, text});
+    });
+    state_ = sckListening;
+}
+
+void SocketControl::Accept(qintptr requestID) {
+    const auto it = requests_.find(requestID);
+    if (it == requests_.end())
+        throw SocketError(sckBadState, tr("Wrong protocol or connection state for the requested "
+                                          "transaction or request"));
+    QTcpSocket* socket = it.value();
+    requests_.erase(it);
+    Close();
+    attachSocket(socket);
+    rememberEndpoints();
+    if (socket->state() == QAbstractSocket::ConnectedState) {
+        state_ = sckConnected;
+        queueDataIfUnannounced();
+        return;
+    }
+    // The peer has already gone: hand over what it sent, then report the close.
+    state_ = sckClosing;
+    queueDataIfUnannounced();
+    post({EventKind::Close});
+}
+
+void SocketControl::SendData(const QByteArray& data) {
+    if (state_ != sckConnected || !socket_)
+        throw SocketError(sckBadState, tr("Wrong protocol or connection state for the requested "
+                                          "transaction or request"));
+    if (!data.isEmpty() && socket_->write(data) < 0)
+        throw SocketError(detail::errorNumber(socket_->error(), socket_->errorString()),
+                          socket_->errorString());
+}
+
+void SocketControl::GetData(QByteArray& data) {
+    requireReadable();
+    data = socket_->readAll();
+    consumed_ += data.size();
+}
+
+void SocketControl::PeekData(QByteArray& data) {
+    requireReadable();
+    data = socket_->peek(socket_->bytesAvailable());
+}
+
+qint64 SocketControl::BytesReceived() const {
+    return socket_ ? socket_->bytesAvailable() : 0;
+}
+
+void SocketControl::Close() {
+    ++generation_;
+    if (lookupId_ != -1) {
+        QHostInfo::abortHostLookup(lookupId_);
+        lookupId_ = -1;
+    }
+    queue_.clear();
+    dataQueued_ = false;
+    candidates_.clear();
+    if (server_) {
+        server_->disconnect(this);
+        server_->close();
+        server_->deleteLater();
+        server_ = nullptr;
+    }
+    releaseSocket();
+    localAddress_.clear();
+    peerAddress_.clear();
+    peerPort_ = 0;
+    state_ = sckClosed;
+}
+
+quint16 SocketControl::LocalPort() const {
+    if (server_)
+        return server_->serverPort();
+    if (socket_ && socket_->state() == QAbstractSocket::ConnectedState)
+        return socket_->localPort();
+    return localPort_;
+}
+
+QString SocketControl::LocalIP() const {
+    if (server_)
+        return dotted(server_->serverAddress());
+    return dotted(localAddress_);
+}
+
+QString SocketControl::RemoteHostIP() const {
+    return dotted(peerAddress_);
+}
+
+quint16 SocketControl::RemotePort() const {
+    return peerPort_ != 0 ? peerPort_ : remotePort_;
+}
+
+void SocketControl::requireReadable() const {
+    const bool connected = state_ == sckConnected;
+    const bool leftOver = (state_ == sckClosing || state_ == sckError) && BytesReceived() > 0;
+    if (!socket_ || !(connected || leftOver))
+        throw SocketError(sckBadState, tr("Wrong protocol or connection state for the requested "
+                                          "transaction or request"));
+}
+
+// ---------------------------------------------------------------------------------------
+// Connecting
+
+void SocketControl::resolved(const QList<QHostAddress>& addresses, const QString& errorText) {
+    candidates_ = ipv4First(addresses);
+    if (candidates_.isEmpty()) {
+        state_ = sckError;
+        post({EventKind::Error, sckHostNotFound, 0,
+              errorText.isEmpty() ? tr("Host not found") : errorText});
+        return;
+    }
+    // Connecting starts on the next turn of the event loop, so that waits can see state 5.
+    state_ = sckHostResolved;
+    const quint64 session = generation_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, session] {
+            if (session == generation_)
+                connectNextAddress();
+        },
+        Qt::QueuedConnection);
+}
+
+void SocketControl::connectNextAddress() {
+    const QHostAddress address = candidates_.takeFirst();
+    auto* socket = new QTcpSocket(this);
+    socket->setProxy(QNetworkProxy::NoProxy);
+    if (localPort_ != 0) {
+        const bool v6 = address.protocol() == QAbstractSocket::IPv6Protocol;
+        if (!socket->bind(v6 ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4, localPort_)) {
+            const QString text = socket->errorString();
+            const int number = detail::errorNumber(socket->error(), text);
+            delete socket;
+            state_ = sckError;
+            post({EventKind::Error, number, 0, text});
+            return;
+        }
+    }
+    attachSocket(socket);
+    state_ = sckConnecting;
+    socket->connectToHost(address, remotePort_);
+}
+
+void SocketControl::attachSocket(QTcpSocket* socket) {
+    socket->setParent(this);
+    socket_ = socket;
+    consumed_ = 0;
+    announced_ = 0;
+    dataQueued_ = false;
+    connect(socket, &QTcpSocket::connected, this, &SocketControl::onConnected);
+    connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
+    connect(socket, &QTcpSocket::bytesWritten, this, &SocketControl::onBytesWritten);
+    connect(socket, &QTcpSocket::errorOccurred, this, &SocketControl::onSocketError);
+}
+
+// Detaches the socket. Bytes that SendData queued still go out before it closes; nothing of
+// it reaches this object any more.
+void SocketControl::releaseSocket() {
+    QTcpSocket* socket = std::exchange(socket_, nullptr);
+    if (!socket)
+        return;
+    socket->disconnect(this);
+    if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0) {
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(kFlushTimeoutMs, socket, [socket] {
+            socket->abort();
+            socket->deleteLater();
+        });
+        socket->disconnectFromHost();
+        return;
+    }
+    socket->abort();
+    socket->deleteLater();
+}
+
+void SocketControl::discardRequests() {
+    for (QTcpSocket* socket : std::as_const(requests_)) {
+        socket->abort();
+        socket->deleteLater();
+    }
+    requests_.clear();
+}
+
+void SocketControl::rememberEndpoints() {
+    localAddress_ = socket_->localAddress();
+    peerAddress_ = socket_->peerAddress();
+    peerPort_ = socket_->peerPort();
+}
+
+// ---------------------------------------------------------------------------------------
+// What the Qt socket and server report. These only record and queue; handlers run later.
+
+void SocketControl::onConnected() {
+    candidates_.clear();
+    state_ = sckConnected;
+    rememberEndpoints();
+    post({EventKind::Connect});
+}
+
+void SocketControl::onReadyRead() {
+    if (!dataQueued_) {
+        dataQueued_ = true;
+        post({EventKind::Data});
+    }
+}
+
+void SocketControl::onDisconnected() {
+    // Qt may report the end while bytes still wait unannounced: they come first.
+    queueDataIfUnannounced();
+    if (state_ != sckError)
+        state_ = sckClosing;
+    post({EventKind::Close});
+}
+
+void SocketControl::onBytesWritten(qint64 bytes) {
+    const qint64 remaining = socket_->bytesToWrite();
+    post({EventKind::Progress, bytes, remaining});
+    if (remaining == 0)
+        post({EventKind::Complete});
+}
+
+void SocketControl::onSocketError(QAbstractSocket::SocketError error) {
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return; // the peer's close, reported through disconnected()
+    if (state_ != sckConnecting && state_ != sckConnected)
+        return;
+    const QString text = socket_->errorString();
+    if (state_ == sckConnecting && !candidates_.isEmpty()) {
+        // Try the next address of the name. This runs inside the socket's own signal, so
+        // the socket is only detached here and deleted later.
+        QTcpSocket* failed = std::exchange(socket_, nullptr);
+        failed->disconnect(this);
+        failed->deleteLater();
+        const quint64 session = generation_;
+        QMetaObject::invokeMethod(
+            this,
+            [this, session] {
+                if (session == generation_)
+                    connectNextAddress();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (state_ == sckConnected)
+        queueDataIfUnannounced();
+    state_ = sckError;
+    post({EventKind::Error, detail::errorNumber(error, text), 0, text});
+}
+
+void SocketControl::onNewConnection() {
+    while (server_ && server_->hasPendingConnections()) {
+        QTcpSocket* socket = server_->nextPendingConnection();
+        // Owned here, so that the request outlives a Close() of the listener.
+        socket->setParent(this);
+        const qintptr id = nextRequestId_++;
+        requests_.insert(id, socket);
+        post({EventKind::Request, id});
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Delivery
+
+void SocketControl::post(PendingEvent event) {
+    queue_.push_back(std::move(event));
+    if (dispatching_ || dispatchPosted_)
+        return; // the running or already posted dispatch delivers it
+    dispatchPosted_ = true;
+    QMetaObject::invokeMethod(
+        this, [this] { dispatch(); }, Qt::QueuedConnection);
+}
+
+void SocketControl::queueDataIfUnannounced() {
+    if (socket_ && !dataQueued_ && consumed_ + socket_->bytesAvailable() > announced_) {
+        dataQueued_ = true;
+        post({EventKind::Data});
+    }
+}
+
+// Delivers the queued events one after another. A handler that runs a nested event loop
+// holds back this socket's later events until it returns; they then follow in order.
+void SocketControl::dispatch() {
+    dispatchPosted_ = false;
+    if (dispatching_)
+        return;
+    dispatching_ = true;
+    const QPointer<SocketControl> self(this);
+    const auto done = qScopeGuard([&] {
+        if (self)
+            dispatching_ = false;
+    });
+    while (self && !queue_.empty()) {
+        const PendingEvent event = std::move(queue_.front());
+        queue_.pop_front();
+        deliver(event);
+    }
+}
+
+void SocketControl::deliver(const PendingEvent& event) {
+    switch (event.kind) {
+    case EventKind::Connect:
+        emit ConnectEvent();
+        break;
+    case EventKind::Data: {
+        // One announcement for everything that arrived since the last one; bytes a handler
+        // already took in a nested loop are not announced again.
+        dataQueued_ = false;
+        const qint64 waiting = BytesReceived();
+        if (waiting > 0 && consumed_ + waiting > announced_) {
+            announced_ = consumed_ + waiting;
+            emit DataArrival(waiting);
+        }
+        break;
+    }
+    case EventKind::Close:
+        emit CloseEvent();
+        break;
+    case EventKind::Progress:
+        emit SendProgress(event.first, event.second);
+        break;
+    case EventKind::Complete:
+        emit SendComplete();
+        break;
+    case EventKind::Error:
+        emit ErrorEvent(int(event.first), event.text);
+        break;
+    case EventKind::Request:
+        emit ConnectionRequest(qintptr(event.first));
+        break;
+    }
+}
+
+} // namespace net
