@@ -83,6 +83,6 @@ for _ in $(seq 300); do [ "$("${product}Brantle Ver 1.0.exe" --version 2>/dev/nu
 shot 2-updated
 echo "after the update: $("${product}Brantle Ver 1.0.exe" --version)"
 xdotool key --window "$win" alt+r
-sleep 2
+for _ in $(seq 100); do xdotool search --class xmessage >/dev/null 2>&1 && break; sleep 0.1; done
 shot 3-run
 echo "screenshots: $demo/screenshots/"
