@@ -24,6 +24,9 @@ namespace app {
 
 namespace {
 
+constexpr int kProgressInterval = 1;      // ms: the platform's smallest
+constexpr int kIdleProgressInterval = 50; // ms: while nothing is received
+
 const QString kMakerWebPage = QStringLiteral("http://www.tessarin-software.example/");
 
 void SetText(QLabel* label, const QString& text) {
@@ -59,6 +62,10 @@ int ReplaceExecutable(const QString& download, const QString& executable) {
 
 void frmMain::tmrUpdateProgress_Timer() {
     const DownloadFields& d = Download();
+    // Idle, the timer wakes rarely; once bytes arrive it runs at its full pace again.
+    const int pace = d.Received > 0 ? kProgressInterval : kIdleProgressInterval;
+    if (tmrUpdateProgress->interval() != pace)
+        tmrUpdateProgress->setInterval(pace);
     if (d.Received <= 0)
         return;
     if (d.Received == shownReceived_ && d.TotalSize == shownTotal_)
