@@ -15,6 +15,10 @@
 namespace net {
 
 namespace {
+constexpr qint64 kReadPieceBytes = 256 * 1024;
+}
+
+namespace {
 
 // How long a closed socket may take to hand its unsent bytes to the peer before it is dropped.
 constexpr int kFlushTimeoutMs = 30000;
@@ -150,7 +154,13 @@ void SocketControl::SendData(const QByteArray& data) {
     if (state_ != sckConnected || !socket_)
         throw SocketError(sckBadState, tr("Wrong protocol or connection state for the requested "
                                           "transaction or request"));
-    if (!data.isEmpty() && socket_->write(data) < 0)
+    if (data.isEmpty()) {
+        // Nothing to write: complete at once unless earlier bytes are still on their way.
+        if (socket_->bytesToWrite() == 0)
+            post({EventKind::Complete});
+        return;
+    }
+    if (socket_->write(data) < 0)
         throw SocketError(detail::errorNumber(socket_->error(), socket_->errorString()),
                           socket_->errorString());
 }
@@ -267,6 +277,9 @@ void SocketControl::connectNextAddress() {
 
 void SocketControl::attachSocket(QTcpSocket* socket) {
     socket->setParent(this);
+    // Data is taken from the system in pieces of at most this size: a reader that writes
+    // each piece to disk keeps the connection flowing and the piece in the cache.
+    socket->setReadBufferSize(kReadPieceBytes);
     socket_ = socket;
     consumed_ = 0;
     announced_ = 0;
