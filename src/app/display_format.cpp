@@ -1,6 +1,7 @@
 #include "display_format.h"
 
 #include <QLocale>
+#include <algorithm>
 #include <cmath>
 
 namespace app {
@@ -33,6 +34,7 @@ QString FormatSize(qint64 bytes) {
 QString ConvertTime(double seconds) {
     if (!(seconds >= 0) || !std::isfinite(seconds))
         seconds = 0;
+    seconds = std::min(seconds, 1e15); // far beyond any clock text, and safe to convert
     const auto whole = static_cast<qint64>(std::floor(seconds));
     if (whole < 60)
         return clock(0, 0, whole);
