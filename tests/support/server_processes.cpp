@@ -1,10 +1,11 @@
-// nginx and tinyproxy run as child processes, each on a free 127.0.0.1 port.
+// nginx, tinyproxy and the FTP servers run as child processes, each on a free 127.0.0.1 port.
 #include "servers.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
+#include <QRandomGenerator>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -45,6 +46,29 @@ bool canConnect(quint16 port) {
     return socket.waitForConnected(2000);
 }
 
+// True when a connection to port opens and the server's first line is a 220 greeting that
+// contains token (FTP servers speak first).
+bool greets(quint16 port, const QByteArray& token) {
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(2000))
+        return false;
+    QByteArray received;
+    const QDeadlineTimer deadline(5000);
+    while (!received.contains('\n') && !deadline.hasExpired() &&
+           socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
+        received += socket.readAll();
+    return received.startsWith("220") && received.left(received.indexOf('\n')).contains(token);
+}
+
+// A greeting no other server on the machine would send, so readiness checks cannot be
+// fooled by a stranger that took the port.
+QString uniqueBanner(const QString& server) {
+    return QStringLiteral("ZorvUpdater test %1 %2")
+        .arg(server)
+        .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+}
+
 void stopProcess(QProcess& process) {
     if (process.state() == QProcess::NotRunning)
         return;
@@ -63,7 +87,8 @@ struct LaunchPlan {
     QString outputFile; // receives the process's stdout and stderr
     QString logFile;    // the process's own log
     quint16 port = 0;
-    std::function<bool()> bound; // the process reports that it holds its port
+    std::function<bool()> bound; // the process reports that it holds its port (optional)
+    QByteArray greeting;         // if set, ready only once a 220 greeting holding it is read
     QString portTakenMessage;    // what it prints when the port is in use
 };
 
@@ -82,8 +107,11 @@ Launch launch(QProcess& process, const LaunchPlan& plan) {
             const bool taken = said.contains(plan.portTakenMessage);
             return taken ? Launch::PortTaken : Launch::Failed;
         }
-        // The bound() check keeps a stranger that grabbed the port from passing as ours.
-        if (plan.bound() && canConnect(plan.port) && process.state() == QProcess::Running)
+        // The bound() and greeting checks keep a stranger that grabbed the port from passing
+        // as ours.
+        const bool answers =
+            plan.greeting.isEmpty() ? canConnect(plan.port) : greets(plan.port, plan.greeting);
+        if ((!plan.bound || plan.bound()) && answers && process.state() == QProcess::Running)
             return Launch::Ready;
         process.waitForFinished(50); // pause, but wake at once if the process exits
     }
@@ -293,6 +321,157 @@ QString TinyproxyServer::errorText() const {
 
 QString TinyproxyServer::log() const {
     return dir_ ? readText(dir_->path() + QStringLiteral("/tinyproxy.log")) : QString();
+}
+
+// ---- FtpServer ----
+
+FtpServer::FtpServer() = default;
+
+FtpServer::~FtpServer() {
+    stop();
+}
+
+bool FtpServer::start(const QString& rootDir) {
+    stop();
+    dir_ = makeTempDir(QStringLiteral("ftp"));
+    if (!dir_->isValid()) {
+        errorText_ = QStringLiteral("cannot create a temporary folder: ") + dir_->errorString();
+        return false;
+    }
+    const QString logFile = dir_->path() + QStringLiteral("/ftp.log");
+    const QString output = dir_->path() + QStringLiteral("/output.log");
+    const QString banner = uniqueBanner(QStringLiteral("pyftpdlib"));
+    return startOnFreePort(port_, errorText_, [&](quint16 port) {
+        port_ = port;
+        QFile::remove(logFile);
+        LaunchPlan plan;
+        // Debian's pyftpdlib belongs to the system interpreter; -I keeps the environment's
+        // Python settings and user packages out.
+        plan.program = QStringLiteral("/usr/bin/python3");
+        plan.arguments = {QStringLiteral("-I"),
+                          QStringLiteral("-u"),
+                          QStringLiteral(ZORV_FTP_SERVER_SCRIPT),
+                          QStringLiteral("--port"),
+                          QString::number(port),
+                          QStringLiteral("--root"),
+                          QDir(rootDir).absolutePath(),
+                          QStringLiteral("--log"),
+                          logFile,
+                          QStringLiteral("--banner"),
+                          banner};
+        plan.outputFile = output;
+        plan.logFile = logFile;
+        plan.port = port;
+        plan.greeting = banner.toUtf8();
+        plan.portTakenMessage = QStringLiteral("Address already in use");
+        const Launch result = launch(process_, plan);
+        if (result != Launch::Ready)
+            errorText_ = launchFailure(QStringLiteral("pyftpdlib"), result, process_) +
+                         readText(output) + QLatin1Char('\n') + log();
+        return result;
+    });
+}
+
+void FtpServer::stop() {
+    stopProcess(process_);
+}
+
+quint16 FtpServer::port() const {
+    return port_;
+}
+
+QString FtpServer::errorText() const {
+    return errorText_;
+}
+
+QString FtpServer::log() const {
+    return dir_ ? readText(dir_->path() + QStringLiteral("/ftp.log")) : QString();
+}
+
+// ---- VsftpdServer ----
+
+VsftpdServer::VsftpdServer() = default;
+
+VsftpdServer::~VsftpdServer() {
+    stop();
+}
+
+bool VsftpdServer::writeConfig(const QString& rootDir, const QString& banner) {
+    const QString dir = dir_->path();
+    QString config;
+    config += QStringLiteral("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\n").arg(port_);
+    config += QStringLiteral("background=NO\n");
+    // As root, vsftpd would chroot anonymous users and then refuse a root folder they can
+    // write to; running as the launching user skips both, so rootDir stays writable.
+    config += QStringLiteral("run_as_launching_user=YES\nseccomp_sandbox=NO\n");
+    config += QStringLiteral("secure_chroot_dir=%1/empty\n").arg(dir);
+    config += QStringLiteral("anonymous_enable=YES\nlocal_enable=NO\nanon_root=%1\n")
+                  .arg(QDir(rootDir).absolutePath());
+    // Test folders (QTemporaryDir) are private to their owner; let anonymous users see them.
+    config += QStringLiteral("anon_world_readable_only=NO\n");
+    config += QStringLiteral("write_enable=YES\nanon_upload_enable=YES\nanon_umask=022\n");
+    config += QStringLiteral("anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n");
+    config += QStringLiteral("pasv_enable=YES\nport_enable=YES\nftpd_banner=%1\n").arg(banner);
+    config += QStringLiteral("xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\n");
+    config += QStringLiteral("vsftpd_log_file=%1/vsftpd.log\n").arg(dir);
+    return QDir(dir).mkpath(QStringLiteral("empty")) &&
+           writeText(dir + QStringLiteral("/vsftpd.conf"), config);
+}
+
+bool VsftpdServer::start(const QString& rootDir) {
+    stop();
+    dir_ = makeTempDir(QStringLiteral("vsftpd"));
+    if (!dir_->isValid()) {
+        errorText_ = QStringLiteral("cannot create a temporary folder: ") + dir_->errorString();
+        return false;
+    }
+    const QString dir = dir_->path();
+    const QString logFile = dir + QStringLiteral("/vsftpd.log");
+    const QString output = dir + QStringLiteral("/output.log");
+    const QString startupErrors = dir + QStringLiteral("/startup-errors.log");
+    const QString banner = uniqueBanner(QStringLiteral("vsftpd"));
+    return startOnFreePort(port_, errorText_, [&](quint16 port) {
+        port_ = port;
+        QFile::remove(logFile);
+        QFile::remove(startupErrors);
+        if (!writeConfig(rootDir, banner)) {
+            errorText_ = QStringLiteral("cannot write the vsftpd configuration in ") + dir;
+            return Launch::Failed;
+        }
+        LaunchPlan plan;
+        // vsftpd reports startup errors ("500 OOPS: ...") on file descriptor 0, its control
+        // connection when started by inetd; a file open for writing there keeps them.
+        plan.program = QStringLiteral("/bin/sh");
+        plan.arguments = {
+            QStringLiteral("-c"), QStringLiteral("exec /usr/sbin/vsftpd \"$1\" 0<>\"$2\""),
+            QStringLiteral("sh"), dir + QStringLiteral("/vsftpd.conf"), startupErrors};
+        plan.outputFile = output;
+        plan.logFile = startupErrors;
+        plan.port = port;
+        plan.greeting = banner.toUtf8();
+        plan.portTakenMessage = QStringLiteral("could not bind listening");
+        const Launch result = launch(process_, plan);
+        if (result != Launch::Ready)
+            errorText_ = launchFailure(QStringLiteral("vsftpd"), result, process_) +
+                         readText(output) + QLatin1Char('\n') + readText(startupErrors);
+        return result;
+    });
+}
+
+void VsftpdServer::stop() {
+    stopProcess(process_);
+}
+
+quint16 VsftpdServer::port() const {
+    return port_;
+}
+
+QString VsftpdServer::errorText() const {
+    return errorText_;
+}
+
+QString VsftpdServer::log() const {
+    return dir_ ? readText(dir_->path() + QStringLiteral("/vsftpd.log")) : QString();
 }
 
 } // namespace testsupport

@@ -150,6 +150,10 @@ void ScriptedServer::setHandler(std::function<void(ScriptedConnection&)> handler
     handler_ = std::move(handler);
 }
 
+void ScriptedServer::setConnectHandler(std::function<void(ScriptedConnection&)> handler) {
+    connectHandler_ = std::move(handler);
+}
+
 void ScriptedServer::replyToRequests(const QByteArray& response, int pieceSize) {
     setHandler([response, pieceSize](ScriptedConnection& connection) {
         if (connection.answered_ || !connection.received().contains("\r\n\r\n"))
@@ -168,8 +172,13 @@ bool ScriptedServer::waitForConnections(int count, int timeoutMs) {
 }
 
 void ScriptedServer::acceptPending() {
-    while (QTcpSocket* socket = server_->nextPendingConnection())
-        connections_.append(new ScriptedConnection(socket, this));
+    while (QTcpSocket* socket = server_->nextPendingConnection()) {
+        auto* connection = new ScriptedConnection(socket, this);
+        connections_.append(connection);
+        // Bytes already on the socket are read on a later event-loop turn, so this runs first.
+        if (connectHandler_)
+            connectHandler_(*connection);
+    }
 }
 
 } // namespace testsupport

@@ -82,6 +82,9 @@ public:
     QList<ScriptedConnection*> connections() const;
     // Called whenever a connection has received more bytes.
     void setHandler(std::function<void(ScriptedConnection&)> handler);
+    // Called once for each accepted connection, before any of its bytes reach the handler:
+    // protocols where the server speaks first (FTP's greeting) send it from here.
+    void setConnectHandler(std::function<void(ScriptedConnection&)> handler);
     // Convenience script: once a connection's bytes contain "\r\n\r\n", answer with
     // `response` (in pieces of pieceSize bytes when pieceSize > 0), then close.
     void replyToRequests(const QByteArray& response, int pieceSize = 0);
@@ -94,6 +97,7 @@ private:
     QTcpServer* server_;
     QList<ScriptedConnection*> connections_;
     std::function<void(ScriptedConnection&)> handler_;
+    std::function<void(ScriptedConnection&)> connectHandler_;
 };
 
 // nginx serving docRoot on 127.0.0.1 (byte ranges on). extraServerConfig is pasted into the
@@ -133,6 +137,56 @@ private:
     bool writeConfig();
 
     std::unique_ptr<QTemporaryDir> dir_; // config, log and pid file
+    QProcess process_;
+    quint16 port_ = 0;
+    QString errorText_;
+};
+
+// An FTP server (pyftpdlib under /usr/bin/python3) on 127.0.0.1 serving rootDir, which is
+// "/" for its users: anonymous (any password; list, read, write, rename, delete) and
+// "tester" / "secret" (all of that plus chmod and setting times). Passive mode uses any free
+// port; active mode accepts PORT to 127.0.0.1 ports above 1023. Failed logins are answered
+// at once instead of after pyftpdlib's usual delay.
+class FtpServer {
+public:
+    FtpServer();
+    ~FtpServer();
+    bool start(const QString& rootDir);
+    void stop();
+    quint16 port() const;
+    QString errorText() const;
+    // The server's log: one "<- COMMAND args" line per command received (passwords masked)
+    // and one "-> reply" line per reply, each prefixed with the client's address and user.
+    QString log() const;
+
+private:
+    std::unique_ptr<QTemporaryDir> dir_; // log and output
+    QProcess process_;
+    quint16 port_ = 0;
+    QString errorText_;
+};
+
+// vsftpd on 127.0.0.1 for anonymous users only (any password), allowed to read, upload,
+// make folders, rename and delete. It runs as the launching user without chroot, so the
+// login folder is rootDir but paths are those of the machine: PWD answers rootDir's
+// absolute path, and clients should use paths relative to the login folder. Passive and
+// active (PORT to 127.0.0.1) modes are on.
+class VsftpdServer {
+public:
+    VsftpdServer();
+    ~VsftpdServer();
+    bool start(const QString& rootDir);
+    void stop();
+    quint16 port() const;
+    QString errorText() const;
+    // vsftpd's protocol log: a line per command ("FTP command: Client "127.0.0.1", "LIST"")
+    // and per reply, with passwords shown as <password>.
+    QString log() const;
+
+private:
+    bool writeConfig(const QString& rootDir, const QString& banner);
+
+    std::unique_ptr<QTemporaryDir> dir_; // config, logs and an empty folder it requires
     QProcess process_;
     quint16 port_ = 0;
     QString errorText_;

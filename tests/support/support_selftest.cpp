@@ -1,13 +1,17 @@
 // Checks the test servers and helpers that every other test relies on.
 #include "servers.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHostAddress>
+#include <QRegularExpression>
 #include <QSignalSpy>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 using namespace testsupport;
 
@@ -64,6 +68,141 @@ bool canConnect(quint16 port) {
     return socket.waitForConnected(5000);
 }
 
+constexpr int kWaitMs = 30000;
+
+// Reads from socket until it is closed; false if it stays open past the bound.
+bool readUntilClosed(QTcpSocket& socket, QByteArray& data) {
+    const QDeadlineTimer deadline(kWaitMs);
+    while (socket.state() == QAbstractSocket::ConnectedState && !deadline.hasExpired()) {
+        socket.waitForReadyRead(100);
+        data += socket.readAll();
+    }
+    data += socket.readAll();
+    return socket.state() != QAbstractSocket::ConnectedState;
+}
+
+// The control connection of a minimal FTP client, with blocking calls.
+class FtpControl {
+public:
+    bool open(quint16 port) {
+        socket_.connectToHost(QHostAddress::LocalHost, port);
+        return socket_.waitForConnected(kWaitMs);
+    }
+    // The next complete reply, lines of a multi-line reply included; empty after a timeout.
+    QByteArray reply() {
+        const QDeadlineTimer deadline(kWaitMs);
+        qsizetype end = replyEnd();
+        while (end < 0 && !deadline.hasExpired()) {
+            socket_.waitForReadyRead(100);
+            buffer_ += socket_.readAll();
+            end = replyEnd();
+        }
+        const QByteArray text = end < 0 ? QByteArray() : buffer_.left(end);
+        buffer_.remove(0, end < 0 ? 0 : end);
+        return text;
+    }
+    QByteArray command(const QByteArray& line) {
+        socket_.write(line + "\r\n");
+        return reply();
+    }
+    bool closedByServer() {
+        return socket_.state() == QAbstractSocket::UnconnectedState ||
+               socket_.waitForDisconnected(kWaitMs);
+    }
+    // Sends PASV and connects to the address in the 227 reply.
+    bool passive(QTcpSocket& data) {
+        static const QRegularExpression address(
+            QStringLiteral("\\((\\d+),(\\d+),(\\d+),(\\d+),(\\d+),(\\d+)\\)"));
+        const QRegularExpressionMatch match = address.match(QString::fromLatin1(command("PASV")));
+        if (!match.hasMatch())
+            return false;
+        const QString host =
+            QStringList{match.captured(1), match.captured(2), match.captured(3), match.captured(4)}
+                .join(QLatin1Char('.'));
+        data.connectToHost(host, static_cast<quint16>(match.captured(5).toUInt() * 256 +
+                                                      match.captured(6).toUInt()));
+        return host == QStringLiteral("127.0.0.1") && data.waitForConnected(kWaitMs);
+    }
+
+private:
+    // End of the first complete reply in buffer_: "ddd text" or "ddd-" lines up to "ddd ".
+    qsizetype replyEnd() const {
+        qsizetype start = 0;
+        while (true) {
+            const qsizetype newline = buffer_.indexOf("\r\n", start);
+            if (newline < 0)
+                return -1;
+            const QByteArray line = buffer_.mid(start, newline - start);
+            start = newline + 2;
+            if (line.size() >= 4 && line.at(3) == ' ' && line.left(3) == buffer_.left(3))
+                return start;
+        }
+    }
+
+    QTcpSocket socket_;
+    QByteArray buffer_;
+};
+
+// Logs in as user, lists the root over PASV and over PORT, uploads a file over PASV, renames
+// it and quits, checking each reply and the files in root. Expects root to hold known.txt.
+void exerciseFtpSession(quint16 port, const QString& root, const QByteArray& user,
+                        const QByteArray& password) {
+    FtpControl control;
+    QVERIFY(control.open(port));
+    QVERIFY(control.reply().startsWith("220 "));
+    QVERIFY(control.command("USER " + user).startsWith("331"));
+    QVERIFY(control.command("PASS " + password).startsWith("230"));
+    QVERIFY(control.command("TYPE I").startsWith("200"));
+
+    QTcpSocket passiveData;
+    QVERIFY(control.passive(passiveData));
+    QVERIFY(control.command("LIST").startsWith("1"));
+    QByteArray listing;
+    QVERIFY(readUntilClosed(passiveData, listing));
+    QVERIFY(control.reply().startsWith("226"));
+    QVERIFY2(listing.contains(" known.txt\r\n"), listing.constData());
+
+    QTcpServer activeListener;
+    QVERIFY(activeListener.listen(QHostAddress::LocalHost, 0));
+    const quint16 activePort = activeListener.serverPort();
+    const QByteArray portArgument = "127,0,0,1," + QByteArray::number(activePort / 256) + ',' +
+                                    QByteArray::number(activePort % 256);
+    QVERIFY(control.command("PORT " + portArgument).startsWith("200"));
+    QVERIFY(control.command("LIST").startsWith("1"));
+    QVERIFY(activeListener.waitForNewConnection(kWaitMs));
+    std::unique_ptr<QTcpSocket> activeData(activeListener.nextPendingConnection());
+    QByteArray activeListing;
+    QVERIFY(readUntilClosed(*activeData, activeListing));
+    QVERIFY(control.reply().startsWith("226"));
+    QCOMPARE(activeListing, listing);
+
+    const QByteArray upload = "uploaded by " + user + QByteArray(100000, 'u');
+    QTcpSocket uploadData;
+    QVERIFY(control.passive(uploadData));
+    QVERIFY(control.command("STOR upload.bin").startsWith("1"));
+    uploadData.write(upload);
+    uploadData.disconnectFromHost();
+    QVERIFY(uploadData.state() == QAbstractSocket::UnconnectedState ||
+            uploadData.waitForDisconnected(kWaitMs));
+    QVERIFY(control.reply().startsWith("226"));
+    QCOMPARE(readAll(root + "/upload.bin"), upload);
+
+    QVERIFY(control.command("RNFR upload.bin").startsWith("350"));
+    QVERIFY(control.command("RNTO renamed.bin").startsWith("250"));
+    QVERIFY(!QFile::exists(root + "/upload.bin"));
+    QCOMPARE(readAll(root + "/renamed.bin"), upload);
+    QVERIFY(control.command("QUIT").startsWith("221"));
+}
+
+// What every session of exerciseFtpSession leaves in the server's log.
+void checkSessionLogged(const QString& log, const QByteArray& user) {
+    for (const QByteArray& sent :
+         {"USER " + user, QByteArray("PASV"), QByteArray("LIST"), QByteArray("PORT 127,0,0,1,"),
+          QByteArray("STOR upload.bin"), QByteArray("RNTO renamed.bin"), QByteArray("QUIT")})
+        QVERIFY2(log.contains(QString::fromLatin1(sent)), qPrintable(sent + " not in\n" + log));
+    QVERIFY2(!log.contains(QStringLiteral("DELE")), qPrintable(log)); // never sent
+}
+
 } // namespace
 
 class SupportSelftest : public QObject {
@@ -76,6 +215,9 @@ private slots:
     void scriptedServerRecordsExactBytes();
     void scriptedSendsPiecesInOrderThenCloses();
     void replyToRequestsAnswersOnceHeadersEnd();
+    void connectHandlerSpeaksBeforeAnyData();
+    void ftpServerServesAnonymousAndTester();
+    void vsftpdServesAnonymous();
 };
 
 void SupportSelftest::randomFilesAndComparison() {
@@ -246,6 +388,86 @@ void SupportSelftest::replyToRequestsAnswersOnceHeadersEnd() {
     got += client.readAll();
     QCOMPARE(got, response);
     QCOMPARE(connection->received(), firstPart + "\n");
+}
+
+void SupportSelftest::connectHandlerSpeaksBeforeAnyData() {
+    ScriptedServer server;
+    QList<QByteArray> receivedAtConnect;
+    server.setConnectHandler([&](ScriptedConnection& connection) {
+        receivedAtConnect.append(connection.received());
+        connection.send("220 scripted\r\n");
+    });
+    server.setHandler([](ScriptedConnection& connection) {
+        if (connection.received().endsWith("\r\n"))
+            connection.send("331 then this\r\n");
+    });
+
+    // The first client writes at once, before the greeting could have arrived.
+    QTcpSocket eager;
+    QByteArray eagerGot;
+    QObject::connect(&eager, &QTcpSocket::readyRead, [&] { eagerGot += eager.readAll(); });
+    eager.connectToHost(QHostAddress::LocalHost, server.port());
+    eager.write("USER x\r\n");
+    QVERIFY(waitUntil([&] { return eagerGot.contains("331"); }));
+    QCOMPARE(eagerGot, QByteArray("220 scripted\r\n331 then this\r\n"));
+
+    // The second one only listens: the greeting must come without any bytes from it.
+    QTcpSocket quiet;
+    QByteArray quietGot;
+    QObject::connect(&quiet, &QTcpSocket::readyRead, [&] { quietGot += quiet.readAll(); });
+    quiet.connectToHost(QHostAddress::LocalHost, server.port());
+    QVERIFY(waitUntil([&] { return quietGot == "220 scripted\r\n"; }));
+    QCOMPARE(receivedAtConnect, QList<QByteArray>({QByteArray(), QByteArray()}));
+}
+
+void SupportSelftest::ftpServerServesAnonymousAndTester() {
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(writeRandomFile(root.filePath("known.txt"), 1000, 9));
+    FtpServer ftp;
+    QVERIFY2(ftp.start(root.path()), qPrintable(ftp.errorText()));
+
+    exerciseFtpSession(ftp.port(), root.path(), "anonymous", "guest@example.org");
+    if (QTest::currentTestFailed())
+        return;
+    checkSessionLogged(ftp.log(), "anonymous");
+    QVERIFY(QFile::remove(root.filePath("renamed.bin")));
+    exerciseFtpSession(ftp.port(), root.path(), "tester", "secret");
+    if (QTest::currentTestFailed())
+        return;
+    checkSessionLogged(ftp.log(), "tester");
+
+    FtpControl wrongPassword;
+    QVERIFY(wrongPassword.open(ftp.port()));
+    QVERIFY(wrongPassword.reply().startsWith("220 "));
+    QVERIFY(wrongPassword.command("USER tester").startsWith("331"));
+    QVERIFY(wrongPassword.command("PASS wrong").startsWith("530"));
+    QVERIFY(!ftp.log().contains(QStringLiteral("wrong"))); // passwords are masked
+
+    ftp.stop(); // also ends the session still open
+    QVERIFY(wrongPassword.closedByServer());
+    QVERIFY(!canConnect(ftp.port()));
+}
+
+void SupportSelftest::vsftpdServesAnonymous() {
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    QVERIFY(writeRandomFile(root.filePath("known.txt"), 1000, 9));
+    VsftpdServer vsftpd;
+    QVERIFY2(vsftpd.start(root.path()), qPrintable(vsftpd.errorText()));
+
+    exerciseFtpSession(vsftpd.port(), root.path(), "anonymous", "guest@example.org");
+    if (QTest::currentTestFailed())
+        return;
+    checkSessionLogged(vsftpd.log(), "anonymous");
+
+    FtpControl session;
+    QVERIFY(session.open(vsftpd.port()));
+    QVERIFY(session.reply().startsWith("220 "));
+    QVERIFY(session.command("USER anonymous").startsWith("331"));
+    vsftpd.stop(); // also ends the session's own process
+    QVERIFY(session.closedByServer());
+    QVERIFY(!canConnect(vsftpd.port()));
 }
 
 QTEST_GUILESS_MAIN(SupportSelftest)
