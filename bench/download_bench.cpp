@@ -6,6 +6,7 @@
 //
 // The engine runs in a child process of its own, so that its peak memory is its own; its
 // time is taken from the click on "&Update" to the last byte on disk. curl's is its whole run.
+#include "bench_support.h"
 #include "download_state.h"
 #include "frmmain.h"
 #include "servers.h"
@@ -27,16 +28,7 @@
 
 namespace {
 
-struct Sample {
-    double wall = 0; // seconds
-    double cpu = 0;  // user + system seconds
-    double peakMiB = 0;
-};
-
-double cpuSeconds(const rusage& u) {
-    return u.ru_utime.tv_sec + u.ru_utime.tv_usec / 1e6 + u.ru_stime.tv_sec +
-           u.ru_stime.tv_usec / 1e6;
-}
+using namespace bench;
 
 // The engine side, run in the child: prints "wall cpu peakKiB".
 int runEngine(int argc, char** argv) {
@@ -68,65 +60,16 @@ int runEngine(int argc, char** argv) {
     return 0;
 }
 
-// Runs a program to its end and returns its output, with the child's own resource use.
-QByteArray runChild(const QStringList& command, rusage& usage, double& wall) {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return {};
-    QElapsedTimer clock;
-    clock.start();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        dup2(pipeFds[1], STDOUT_FILENO);
-        close(pipeFds[0]);
-        std::vector<QByteArray> args;
-        for (const QString& a : command)
-            args.push_back(a.toLocal8Bit());
-        std::vector<char*> argv;
-        for (QByteArray& a : args)
-            argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    close(pipeFds[1]);
-    QByteArray output;
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(pipeFds[0], buffer, sizeof buffer)) > 0)
-        output.append(buffer, n);
-    close(pipeFds[0]);
-    int status = 0;
-    wait4(pid, &status, 0, &usage);
-    wall = clock.nsecsElapsed() / 1e9;
-    return output;
-}
-
 Sample curlSample(const QString& url, const QString& out) {
     QFile::remove(out);
-    rusage usage{};
-    double wall = 0;
-    runChild({"curl", "-s", "-o", out, url}, usage, wall);
-    return {wall, cpuSeconds(usage), usage.ru_maxrss / 1024.0};
+    return measure({"curl", "-s", "-o", out, url});
 }
 
 Sample engineSample(const QString& self, const QString& url, const QString& out, qint64 size) {
     QFile::remove(out);
     rusage usage{};
     double wall = 0;
-    const QByteArray line =
-        runChild({self, "--engine", url, out, QString::number(size)}, usage, wall);
-    Sample s;
-    long peakKiB = 0;
-    if (std::sscanf(line.constData(), "%lf %lf %ld", &s.wall, &s.cpu, &peakKiB) != 3)
-        return {};
-    s.peakMiB = peakKiB / 1024.0;
-    return s;
-}
-
-double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    return parseReport(runChild({self, "--engine", url, out, QString::number(size)}, usage, wall));
 }
 
 } // namespace
