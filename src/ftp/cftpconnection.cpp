@@ -10,6 +10,7 @@
 #include "socket_control.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
 #include <QTimer>
 
 namespace ftp {
@@ -86,20 +87,17 @@ QByteArray CFtpConnection::CommandLine(const char* verb, const QString& argument
 
 bool CFtpConnection::WaitUntil(const std::function<bool()>& done) {
     watcher_.StartTimer();
-    bool completed = false;
+    // The watcher stops however the wait ends, an error raised inside it included.
+    const auto stop = qScopeGuard([this] { watcher_.StopTimer(); });
     for (;;) {
         DoEvents2();
         if (watcher_.Timeout()) {
             lastError_ = ftpErrTimeout;
-            break;
+            return false;
         }
-        if (done()) {
-            completed = true;
-            break;
-        }
+        if (done())
+            return true;
     }
-    watcher_.StopTimer();
-    return completed;
 }
 
 QByteArray CFtpConnection::Exchange(const QByteArray& line, Completion completion, bool keepBuffer,

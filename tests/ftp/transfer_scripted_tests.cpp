@@ -47,6 +47,8 @@ private slots:
     void pasvWithoutList();
     void pasvOutOfRange();
     void stalledTransferTimesOut();
+    void unwritableLocalFileRaises();
+    void missingUploadFileRaises();
     void dataPortsContinueAndWrap();
 };
 
@@ -199,6 +201,54 @@ void TransferScriptedTests::stalledTransferTimesOut() {
     QVERIFY(!s.client.DownloadFile("f.bin", s.dir.filePath("stall.bin"), 1));
     QCOMPARE(s.client.FtpGetLastError(), 58);
     s.client.BreakeConnection();
+    QVERIFY(!s.client.Busy());
+}
+
+void TransferScriptedTests::unwritableLocalFileRaises() {
+    DataScript s;
+    s.script.answer = [&](const QByteArray& line) -> ScriptedFtp::Pieces {
+        if (line == "PASV")
+            return {s.script.pasvReply()};
+        if (line == "LIST")
+            return {"550 no\r\n"};
+        if (line.startsWith("TYPE"))
+            return {"200 ok\r\n"};
+        if (line.startsWith("RETR"))
+            return {"150 opening\r\n"};
+        return ScriptedFtp::loginAnswer(line);
+    };
+    QVERIFY(s.connect());
+    try {
+        s.client.DownloadFile("f.bin", s.dir.filePath("no/such/folder/f.bin"), 1);
+        QFAIL("no error raised");
+    } catch (const ftp::FtpError& e) {
+        QCOMPARE(e.number(), ftp::kObjectErrorOffset + ftp::kErrFileAccess);
+        QCOMPARE(e.source(), QString("CFtpConnection.ProcessRETRCommand"));
+        QVERIFY(e.description().contains("no/such/folder"));
+    }
+    QVERIFY(!s.client.Busy());
+    s.client.BreakeConnection();
+}
+
+void TransferScriptedTests::missingUploadFileRaises() {
+    DataScript s;
+    s.script.answer = [&](const QByteArray& line) -> ScriptedFtp::Pieces {
+        if (line == "PASV")
+            return {s.script.pasvReply()};
+        if (line.startsWith("TYPE"))
+            return {"200 ok\r\n"};
+        if (line.startsWith("STOR"))
+            return {"150 go ahead\r\n"};
+        return ScriptedFtp::loginAnswer(line);
+    };
+    QVERIFY(s.connect());
+    try {
+        s.client.UploadFile(s.dir.filePath("missing.bin"), "up.bin", 1);
+        QFAIL("no error raised");
+    } catch (const ftp::FtpError& e) {
+        QCOMPARE(e.number(), ftp::kObjectErrorOffset + ftp::kErrFileNotFound);
+        QCOMPARE(e.source(), QString("CFtpConnection.UploadData"));
+    }
     QVERIFY(!s.client.Busy());
 }
 
