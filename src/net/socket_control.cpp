@@ -16,7 +16,8 @@ namespace net {
 
 namespace {
 constexpr qint64 kReadPieceBytes = 256 * 1024;
-}
+constexpr int kEventsPerTurn = 256;
+} // namespace
 
 namespace {
 
@@ -163,6 +164,7 @@ void SocketControl::SendData(const QByteArray& data) {
     if (socket_->write(data) < 0)
         throw SocketError(detail::errorNumber(socket_->error(), socket_->errorString()),
                           socket_->errorString());
+    socket_->flush(); // hand the bytes to the system now rather than on the next loop turn
 }
 
 void SocketControl::GetData(QByteArray& data) {
@@ -427,7 +429,15 @@ void SocketControl::dispatch() {
         if (self)
             dispatching_ = false;
     });
-    while (self && !queue_.empty()) {
+    // Events that handlers cause (a send that completes at once) are delivered in the same
+    // turn, up to a bound, so that other sockets and timers still get their turn.
+    for (int delivered = 0; self && !queue_.empty(); ++delivered) {
+        if (delivered == kEventsPerTurn) {
+            dispatchPosted_ = true;
+            QMetaObject::invokeMethod(
+                this, [this] { dispatch(); }, Qt::QueuedConnection);
+            return;
+        }
         const PendingEvent event = std::move(queue_.front());
         queue_.pop_front();
         deliver(event);
