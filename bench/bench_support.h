@@ -25,8 +25,10 @@ inline double cpuSeconds(const rusage& u) {
 }
 
 // Runs a program to its end and returns its standard output, with the child's own resource
-// use and the wall time from start to end.
+// use and the wall time from start to end. Dirty pages of earlier runs are written out
+// first, so that no run pays for the one before it.
 inline QByteArray runChild(const QStringList& command, rusage& usage, double& wall) {
+    ::sync();
     int pipeFds[2];
     if (pipe(pipeFds) != 0)
         return {};

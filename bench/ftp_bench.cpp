@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
     const qint64 downMiB = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1024;
     const qint64 upMiB = argc > 2 ? QByteArray(argv[2]).toLongLong() : 256;
-    const int rounds = 3;
+    const int rounds = 5;
     QTemporaryDir root(QDir::currentPath() + "/ftpbench-root-XXXXXX");
     QTemporaryDir local(QDir::currentPath() + "/ftpbench-local-XXXXXX");
     if (!testsupport::writeRandomFile(root.filePath("down.bin"), downMiB * 1048576, 5) ||
@@ -108,10 +108,23 @@ int main(int argc, char** argv) {
         }
         down.add(c, e);
 
-        const Sample cu =
-            measure({"curl", "-s", "-T", local.filePath("up.bin"), base + "c-up.bin"});
-        const Sample eu = parseReport(runChild(
-            {self, "--client", "up", port, "e-up.bin", local.filePath("up.bin")}, usage, wall));
+        // Uploads alternate which side goes first, so that neither always meets the server
+        // still busy with the other's file.
+        const auto curlUp = [&] {
+            return measure({"curl", "-s", "-T", local.filePath("up.bin"), base + "c-up.bin"});
+        };
+        const auto clientUp = [&] {
+            return parseReport(runChild(
+                {self, "--client", "up", port, "e-up.bin", local.filePath("up.bin")}, usage, wall));
+        };
+        Sample cu, eu;
+        if (r % 2 == 0) {
+            cu = curlUp();
+            eu = clientUp();
+        } else {
+            eu = clientUp();
+            cu = curlUp();
+        }
         testsupport::waitUntil(
             [&] { return QFileInfo(root.filePath("e-up.bin")).size() == upMiB * 1048576; }, 60000);
         if (eu.wall <= 0 ||
