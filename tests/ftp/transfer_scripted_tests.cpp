@@ -23,6 +23,21 @@ struct DataScript {
         client.setPassiveMode(true);
         script.data.setConnectHandler([this](ScriptedConnection& c) { dataConnection = &c; });
     }
+    // Answers with `specific` where it has an answer, else as a plain server would: PASV to
+    // the data server, TYPE accepted, LIST refused, and the login.
+    void answer(std::function<ScriptedFtp::Pieces(const QByteArray&)> specific) {
+        script.answer = [this, specific](const QByteArray& line) -> ScriptedFtp::Pieces {
+            if (const ScriptedFtp::Pieces pieces = specific(line); !pieces.isEmpty())
+                return pieces;
+            if (line == "PASV")
+                return {script.pasvReply()};
+            if (line.startsWith("TYPE"))
+                return {"200 ok\r\n"};
+            if (line == "LIST")
+                return {"550 no listing\r\n"};
+            return ScriptedFtp::loginAnswer(line);
+        };
+    }
     bool connect() { return client.Connect("127.0.0.1", QString::number(script.port())); }
     void sendData(const QByteArray& bytes) {
         QVERIFY(waitUntil([&] { return dataConnection != nullptr; }, 30000));
@@ -54,9 +69,7 @@ private slots:
 
 void TransferScriptedTests::dosListing() {
     DataScript s;
-    s.script.answer = [&](const QByteArray& line) -> ScriptedFtp::Pieces {
-        if (line == "PASV")
-            return {s.script.pasvReply()};
+    s.answer([&](const QByteArray& line) -> ScriptedFtp::Pieces {
         if (line == "LIST") {
             QTimer::singleShot(0, [&] {
                 s.sendData("03-05-09  10:22AM       <DIR>          old stuff\r\n"
@@ -64,8 +77,8 @@ void TransferScriptedTests::dosListing() {
             });
             return {"150 here it comes\r\n", "226 done\r\n"};
         }
-        return ScriptedFtp::loginAnswer(line);
-    };
+        return {};
+    });
     QVERIFY(s.connect());
     ftp::CFTPFiles files;
     QVERIFY(s.client.EnumFiles(files));
@@ -80,19 +93,13 @@ void TransferScriptedTests::earlyDataWrittenFirst() {
     // The whole file arrives on the data connection before the 150 reply is sent.
     DataScript s;
     const QByteArray content = "early bytes, then the rest";
-    s.script.answer = [&](const QByteArray& line) -> ScriptedFtp::Pieces {
-        if (line == "PASV")
-            return {s.script.pasvReply()};
-        if (line == "LIST")
-            return {"550 no listing here\r\n"};
-        if (line.startsWith("TYPE"))
-            return {"200 ok\r\n"};
+    s.answer([&](const QByteArray& line) -> ScriptedFtp::Pieces {
         if (line.startsWith("RETR")) {
             s.sendData(content);
             return {"150 opening\r\n", "226 sent\r\n"};
         }
-        return ScriptedFtp::loginAnswer(line);
-    };
+        return {};
+    });
     QVERIFY(s.connect());
     const QString out = s.dir.filePath("early.bin");
     QVERIFY(s.client.DownloadFile("f.bin", out, 1));
@@ -103,17 +110,11 @@ void TransferScriptedTests::earlyDataWrittenFirst() {
 
 void TransferScriptedTests::restRefused() {
     DataScript s;
-    s.script.answer = [&](const QByteArray& line) -> ScriptedFtp::Pieces {
-        if (line == "PASV")
-            return {s.script.pasvReply()};
-        if (line == "LIST")
-            return {"550 no\r\n"};
-        if (line.startsWith("TYPE"))
-            return {"200 ok\r\n"};
+    s.answer([&](const QByteArray& line) -> ScriptedFtp::Pieces {
         if (line.startsWith("REST"))
             return {"504 not for that parameter\r\n"};
-        return ScriptedFtp::loginAnswer(line);
-    };
+        return {};
+    });
     QVERIFY(s.connect());
     QVERIFY(!s.client.DownloadFile("f.bin", s.dir.filePath("r.bin"), 1, 1000));
     QCOMPARE(s.client.FtpGetLastError(), 51);
@@ -123,17 +124,11 @@ void TransferScriptedTests::restRefused() {
 
 void TransferScriptedTests::retrRefusedLeavesNoFile() {
     DataScript s;
-    s.script.answer = [&](const QByteArray& line) -> ScriptedFtp::Pieces {
-        if (line == "PASV")
-            return {s.script.pasvReply()};
-        if (line == "LIST")
-            return {"550 no\r\n"};
-        if (line.startsWith("TYPE"))
-            return {"200 ok\r\n"};
+    s.answer([&](const QByteArray& line) -> ScriptedFtp::Pieces {
         if (line.startsWith("RETR"))
             return {"550 no such file\r\n"};
-        return ScriptedFtp::loginAnswer(line);
-    };
+        return {};
+    });
     QVERIFY(s.connect());
     const QString out = s.dir.filePath("never.bin");
     QVERIFY(!s.client.DownloadFile("missing.bin", out, 1));
@@ -184,19 +179,13 @@ void TransferScriptedTests::pasvOutOfRange() {
 void TransferScriptedTests::stalledTransferTimesOut() {
     DataScript s;
     s.client.setTimeout(1);
-    s.script.answer = [&](const QByteArray& line) -> ScriptedFtp::Pieces {
-        if (line == "PASV")
-            return {s.script.pasvReply()};
-        if (line == "LIST")
-            return {"550 no\r\n"};
-        if (line.startsWith("TYPE"))
-            return {"200 ok\r\n"};
+    s.answer([&](const QByteArray& line) -> ScriptedFtp::Pieces {
         if (line.startsWith("RETR")) {
             QTimer::singleShot(0, [&] { s.dataConnection->send("only the start"); });
             return {"150 opening\r\n"}; // and then nothing more
         }
-        return ScriptedFtp::loginAnswer(line);
-    };
+        return {};
+    });
     QVERIFY(s.connect());
     QVERIFY(!s.client.DownloadFile("f.bin", s.dir.filePath("stall.bin"), 1));
     QCOMPARE(s.client.FtpGetLastError(), 58);
@@ -206,17 +195,11 @@ void TransferScriptedTests::stalledTransferTimesOut() {
 
 void TransferScriptedTests::unwritableLocalFileRaises() {
     DataScript s;
-    s.script.answer = [&](const QByteArray& line) -> ScriptedFtp::Pieces {
-        if (line == "PASV")
-            return {s.script.pasvReply()};
-        if (line == "LIST")
-            return {"550 no\r\n"};
-        if (line.startsWith("TYPE"))
-            return {"200 ok\r\n"};
+    s.answer([&](const QByteArray& line) -> ScriptedFtp::Pieces {
         if (line.startsWith("RETR"))
             return {"150 opening\r\n"};
-        return ScriptedFtp::loginAnswer(line);
-    };
+        return {};
+    });
     QVERIFY(s.connect());
     try {
         s.client.DownloadFile("f.bin", s.dir.filePath("no/such/folder/f.bin"), 1);
@@ -232,15 +215,11 @@ void TransferScriptedTests::unwritableLocalFileRaises() {
 
 void TransferScriptedTests::missingUploadFileRaises() {
     DataScript s;
-    s.script.answer = [&](const QByteArray& line) -> ScriptedFtp::Pieces {
-        if (line == "PASV")
-            return {s.script.pasvReply()};
-        if (line.startsWith("TYPE"))
-            return {"200 ok\r\n"};
+    s.answer([&](const QByteArray& line) -> ScriptedFtp::Pieces {
         if (line.startsWith("STOR"))
             return {"150 go ahead\r\n"};
-        return ScriptedFtp::loginAnswer(line);
-    };
+        return {};
+    });
     QVERIFY(s.connect());
     try {
         s.client.UploadFile(s.dir.filePath("missing.bin"), "up.bin", 1);
