@@ -61,12 +61,16 @@ bool CFtpConnection::ProcessPORTCommand() {
     return Guarded("ProcessPORTCommand", false, [&] {
         emit StateChanged(ftpOpeningDataConnection);
         quint16 port = 0;
-        // A port that cannot be listened on is passed over for the next one, a few times.
+        // The data port listens only where the PORT command says it does: on the local end of
+        // the control connection. A port that cannot be listened on is passed over for the
+        // next one, a few times.
+        const QString localAddress = wscControl->LocalIP();
         for (int attempt = 1;; ++attempt) {
             port = GetNextDataPort();
             if (wscData->State() != net::sckClosed)
                 wscData->Close();
             wscData->setLocalPort(port);
+            wscData->setListenAddress(localAddress);
             try {
                 wscData->Listen();
                 break;
@@ -75,7 +79,7 @@ bool CFtpConnection::ProcessPORTCommand() {
                     throw;
             }
         }
-        if (!SimpleCommand("PORT " + PortArgument(wscControl->LocalIP(), port), 200))
+        if (!SimpleCommand("PORT " + PortArgument(localAddress, port), 200))
             return false;
         emit StateChanged(ftpDataConnectionOpen);
         return true;

@@ -15,11 +15,9 @@
 namespace net {
 
 namespace {
+
 constexpr qint64 kReadPieceBytes = 256 * 1024;
 constexpr int kEventsPerTurn = 256;
-} // namespace
-
-namespace {
 
 // How long a closed socket may take to hand its unsent bytes to the peer before it is dropped.
 constexpr int kFlushTimeoutMs = 30000;
@@ -115,7 +113,9 @@ void SocketControl::Listen() {
     discardRequests();
     auto* server = new QTcpServer(this);
     server->setProxy(QNetworkProxy::NoProxy);
-    if (!server->listen(QHostAddress::AnyIPv4, localPort_)) {
+    const QHostAddress address = listenAddress_.isEmpty() ? QHostAddress(QHostAddress::AnyIPv4)
+                                                          : QHostAddress(listenAddress_);
+    if (!server->listen(address, localPort_)) {
         const QString text = server->errorString();
         const int number = detail::errorNumber(server->serverError(), text);
         delete server;

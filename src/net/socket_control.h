@@ -70,10 +70,12 @@ public:
     void Connect(const QString& remoteHost, const QString& remotePort);
     void Connect(const QString& remoteHost, int remotePort);
 
-    // Listens on every IPv4 address at LocalPort() (0: the system chooses; LocalPort() then
-    // tells which). A peer shows as ConnectionRequest(requestID). Throws SocketError(40020)
-    // unless closed, SocketError(10048) when the port is taken.
+    // Listens at LocalPort() (0: the system chooses; LocalPort() then tells which) on the
+    // local address set with setListenAddress, or on every IPv4 address when none is set.
+    // A peer shows as ConnectionRequest(requestID). Throws SocketError(40020) unless
+    // closed, SocketError(10048) when the port is taken.
     void Listen();
+    void setListenAddress(const QString& dottedAddress) { listenAddress_ = dottedAddress; }
     // Takes over the incoming connection requestID (given by ConnectionRequest). Allowed in
     // any state: a listening or connected socket is closed first. State 7 afterwards.
     // Throws SocketError(40006) for an unknown requestID.
@@ -144,6 +146,7 @@ private:
 
     int state_ = sckClosed;
     quint16 localPort_ = 0;
+    QString listenAddress_;
 
     QTcpSocket* socket_ = nullptr;
     QTcpServer* server_ = nullptr;

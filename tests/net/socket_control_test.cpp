@@ -351,11 +351,12 @@ void SocketControlTest::largeSendArrivesIntactWithProgress() {
 void SocketControlTest::listenAcceptsAfterListenerClosed() {
     SocketControl sock;
     sock.setLocalPort(0);
+    sock.setListenAddress(QStringLiteral("127.0.0.1"));
     sock.Listen();
     QCOMPARE(sock.State(), int(net::sckListening));
     const quint16 port = sock.LocalPort();
     QVERIFY(port != 0);
-    QCOMPARE(sock.LocalIP(), QStringLiteral("0.0.0.0"));
+    QCOMPARE(sock.LocalIP(), QStringLiteral("127.0.0.1"));
 
     QTcpSocket client;
     qintptr acceptedId = -1;
@@ -392,8 +393,10 @@ void SocketControlTest::listenAcceptsAfterListenerClosed() {
 
 void SocketControlTest::listenOnTakenPortFails() {
     SocketControl first;
+    first.setListenAddress(QStringLiteral("127.0.0.1"));
     first.Listen();
     SocketControl second;
+    second.setListenAddress(QStringLiteral("127.0.0.1"));
     second.setLocalPort(first.LocalPort());
     QCOMPARE(errorOf([&] { second.Listen(); }), 10048);
     QCOMPARE(second.State(), int(net::sckClosed));
