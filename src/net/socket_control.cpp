@@ -247,6 +247,12 @@ void SocketControl::resolved(const QList<QHostAddress>& addresses, const QString
     }
     // Connecting starts on the next turn of the event loop, so that waits can see state 5.
     state_ = sckHostResolved;
+    scheduleConnectNext();
+}
+
+// Tries the next address on the next turn of the event loop, unless the socket has been
+// closed or reused by then.
+void SocketControl::scheduleConnectNext() {
     const quint64 session = generation_;
     QMetaObject::invokeMethod(
         this,
@@ -371,14 +377,7 @@ void SocketControl::onSocketError(QAbstractSocket::SocketError error) {
         QTcpSocket* failed = std::exchange(socket_, nullptr);
         failed->disconnect(this);
         failed->deleteLater();
-        const quint64 session = generation_;
-        QMetaObject::invokeMethod(
-            this,
-            [this, session] {
-                if (session == generation_)
-                    connectNextAddress();
-            },
-            Qt::QueuedConnection);
+        scheduleConnectNext();
         return;
     }
     if (state_ == sckConnected)

@@ -125,6 +125,7 @@ private:
     };
 
     void resolved(const QList<QHostAddress>& addresses, const QString& errorText);
+    void scheduleConnectNext();
     void connectNextAddress();
     void attachSocket(QTcpSocket* socket);
     void releaseSocket();
