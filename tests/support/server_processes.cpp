@@ -158,13 +158,30 @@ QString quoted(const QString& text) {
 
 } // namespace
 
-// ---- NginxServer ----
+// ---- ServerProcess ----
 
-NginxServer::NginxServer() = default;
-
-NginxServer::~NginxServer() {
+ServerProcess::~ServerProcess() {
     stop();
 }
+
+void ServerProcess::stop() {
+    stopProcess(process_);
+}
+
+bool ServerProcess::freshFolder(const QString& serverName) {
+    stop();
+    dir_ = makeTempDir(serverName);
+    if (dir_->isValid())
+        return true;
+    errorText_ = QStringLiteral("cannot create a temporary folder: ") + dir_->errorString();
+    return false;
+}
+
+QString ServerProcess::folderFile(const QString& name) const {
+    return dir_ ? dir_->path() + QLatin1Char('/') + name : QString();
+}
+
+// ---- NginxServer ----
 
 bool NginxServer::writeConfig(const QString& docRoot, const QString& extraServerConfig) {
     const QString prefix = dir_->path();
@@ -192,12 +209,8 @@ bool NginxServer::writeConfig(const QString& docRoot, const QString& extraServer
 }
 
 bool NginxServer::start(const QString& docRoot, const QString& extraServerConfig) {
-    stop();
-    dir_ = makeTempDir(QStringLiteral("nginx"));
-    if (!dir_->isValid()) {
-        errorText_ = QStringLiteral("cannot create a temporary folder: ") + dir_->errorString();
+    if (!freshFolder(QStringLiteral("nginx")))
         return false;
-    }
     const QString prefix = dir_->path();
     const QString pidFile = prefix + QStringLiteral("/nginx.pid");
     const QString errorLog = prefix + QStringLiteral("/error.log");
@@ -230,29 +243,11 @@ bool NginxServer::start(const QString& docRoot, const QString& extraServerConfig
     });
 }
 
-void NginxServer::stop() {
-    stopProcess(process_);
-}
-
-quint16 NginxServer::port() const {
-    return port_;
-}
-
 QString NginxServer::url(const QString& path) const {
     return QStringLiteral("http://127.0.0.1:%1").arg(port_) + path;
 }
 
-QString NginxServer::errorText() const {
-    return errorText_;
-}
-
 // ---- TinyproxyServer ----
-
-TinyproxyServer::TinyproxyServer() = default;
-
-TinyproxyServer::~TinyproxyServer() {
-    stop();
-}
 
 bool TinyproxyServer::writeConfig() {
     const QString dir = dir_->path();
@@ -268,12 +263,8 @@ bool TinyproxyServer::writeConfig() {
 }
 
 bool TinyproxyServer::start() {
-    stop();
-    dir_ = makeTempDir(QStringLiteral("tinyproxy"));
-    if (!dir_->isValid()) {
-        errorText_ = QStringLiteral("cannot create a temporary folder: ") + dir_->errorString();
+    if (!freshFolder(QStringLiteral("tinyproxy")))
         return false;
-    }
     const QString dir = dir_->path();
     const QString logFile = dir + QStringLiteral("/tinyproxy.log");
     const QString output = dir + QStringLiteral("/output.log");
@@ -307,37 +298,15 @@ bool TinyproxyServer::start() {
     });
 }
 
-void TinyproxyServer::stop() {
-    stopProcess(process_);
-}
-
-quint16 TinyproxyServer::port() const {
-    return port_;
-}
-
-QString TinyproxyServer::errorText() const {
-    return errorText_;
-}
-
 QString TinyproxyServer::log() const {
-    return dir_ ? readText(dir_->path() + QStringLiteral("/tinyproxy.log")) : QString();
+    return readText(folderFile(QStringLiteral("tinyproxy.log")));
 }
 
 // ---- FtpServer ----
 
-FtpServer::FtpServer() = default;
-
-FtpServer::~FtpServer() {
-    stop();
-}
-
 bool FtpServer::start(const QString& rootDir) {
-    stop();
-    dir_ = makeTempDir(QStringLiteral("ftp"));
-    if (!dir_->isValid()) {
-        errorText_ = QStringLiteral("cannot create a temporary folder: ") + dir_->errorString();
+    if (!freshFolder(QStringLiteral("ftp")))
         return false;
-    }
     const QString logFile = dir_->path() + QStringLiteral("/ftp.log");
     const QString output = dir_->path() + QStringLiteral("/output.log");
     const QString banner = uniqueBanner(QStringLiteral("pyftpdlib"));
@@ -372,29 +341,11 @@ bool FtpServer::start(const QString& rootDir) {
     });
 }
 
-void FtpServer::stop() {
-    stopProcess(process_);
-}
-
-quint16 FtpServer::port() const {
-    return port_;
-}
-
-QString FtpServer::errorText() const {
-    return errorText_;
-}
-
 QString FtpServer::log() const {
-    return dir_ ? readText(dir_->path() + QStringLiteral("/ftp.log")) : QString();
+    return readText(folderFile(QStringLiteral("ftp.log")));
 }
 
 // ---- VsftpdServer ----
-
-VsftpdServer::VsftpdServer() = default;
-
-VsftpdServer::~VsftpdServer() {
-    stop();
-}
 
 bool VsftpdServer::writeConfig(const QString& rootDir, const QString& banner) {
     const QString dir = dir_->path();
@@ -419,12 +370,8 @@ bool VsftpdServer::writeConfig(const QString& rootDir, const QString& banner) {
 }
 
 bool VsftpdServer::start(const QString& rootDir) {
-    stop();
-    dir_ = makeTempDir(QStringLiteral("vsftpd"));
-    if (!dir_->isValid()) {
-        errorText_ = QStringLiteral("cannot create a temporary folder: ") + dir_->errorString();
+    if (!freshFolder(QStringLiteral("vsftpd")))
         return false;
-    }
     const QString dir = dir_->path();
     const QString logFile = dir + QStringLiteral("/vsftpd.log");
     const QString output = dir + QStringLiteral("/output.log");
@@ -458,20 +405,8 @@ bool VsftpdServer::start(const QString& rootDir) {
     });
 }
 
-void VsftpdServer::stop() {
-    stopProcess(process_);
-}
-
-quint16 VsftpdServer::port() const {
-    return port_;
-}
-
-QString VsftpdServer::errorText() const {
-    return errorText_;
-}
-
 QString VsftpdServer::log() const {
-    return dir_ ? readText(dir_->path() + QStringLiteral("/vsftpd.log")) : QString();
+    return readText(folderFile(QStringLiteral("vsftpd.log")));
 }
 
 } // namespace testsupport

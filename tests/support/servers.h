@@ -100,46 +100,51 @@ private:
     std::function<void(ScriptedConnection&)> connectHandler_;
 };
 
-// nginx serving docRoot on 127.0.0.1 (byte ranges on). extraServerConfig is pasted into the
-// server block (locations with `return 302 ...;` or `return 500;`, say).
-class NginxServer {
+// What every server that runs as a process of its own has: a temporary folder for its
+// configuration and logs, the process, the port it listens on, and why it failed to start.
+// The destructor stops it.
+class ServerProcess {
 public:
-    NginxServer();
-    ~NginxServer();
-    bool start(const QString& docRoot, const QString& extraServerConfig = QString());
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
     void stop();
-    quint16 port() const;
-    QString url(const QString& path) const; // "http://127.0.0.1:PORT" + path
-    QString errorText() const;              // why start() failed, with nginx's own output
+    quint16 port() const { return port_; }
+    QString errorText() const { return errorText_; }
 
-private:
-    bool writeConfig(const QString& docRoot, const QString& extraServerConfig);
+protected:
+    ServerProcess() = default;
+    ~ServerProcess();
+    // Stops a running server and makes a fresh folder; false (with errorText) when it cannot.
+    bool freshFolder(const QString& serverName);
+    // A file of the folder ("" before the first start).
+    QString folderFile(const QString& name) const;
 
-    std::unique_ptr<QTemporaryDir> dir_; // prefix: config, pid file, logs, temp paths
+    std::unique_ptr<QTemporaryDir> dir_;
     QProcess process_;
     quint16 port_ = 0;
     QString errorText_;
 };
 
-// tinyproxy on 127.0.0.1, allowing 127.0.0.1 clients.
-class TinyproxyServer {
+// nginx serving docRoot on 127.0.0.1 (byte ranges on). extraServerConfig is pasted into the
+// server block (locations with `return 302 ...;` or `return 500;`, say).
+class NginxServer : public ServerProcess {
 public:
-    TinyproxyServer();
-    ~TinyproxyServer();
+    bool start(const QString& docRoot, const QString& extraServerConfig = QString());
+    QString url(const QString& path) const; // "http://127.0.0.1:PORT" + path
+
+private:
+    bool writeConfig(const QString& docRoot, const QString& extraServerConfig);
+};
+
+// tinyproxy on 127.0.0.1, allowing 127.0.0.1 clients.
+class TinyproxyServer : public ServerProcess {
+public:
     bool start();
-    void stop();
-    quint16 port() const;
-    QString errorText() const;
     // Lines of tinyproxy's log (requests it forwarded), for asserting that it was used.
     QString log() const;
 
 private:
     bool writeConfig();
-
-    std::unique_ptr<QTemporaryDir> dir_; // config, log and pid file
-    QProcess process_;
-    quint16 port_ = 0;
-    QString errorText_;
 };
 
 // An FTP server (pyftpdlib under /usr/bin/python3) on 127.0.0.1 serving rootDir, which is
@@ -147,23 +152,14 @@ private:
 // "tester" / "secret" (all of that plus chmod and setting times). Passive mode uses any free
 // port; active mode accepts PORT to 127.0.0.1 ports above 1023. Failed logins are answered
 // at once instead of after pyftpdlib's usual delay.
-class FtpServer {
+class FtpServer : public ServerProcess {
 public:
-    FtpServer();
-    ~FtpServer();
     bool start(const QString& rootDir);
-    void stop();
-    quint16 port() const;
-    QString errorText() const;
     // The server's log: one "<- COMMAND args" line per command received (passwords masked)
     // and one "-> reply" line per reply, each prefixed with the client's address and user.
     QString log() const;
 
 private:
-    std::unique_ptr<QTemporaryDir> dir_; // log and output
-    QProcess process_;
-    quint16 port_ = 0;
-    QString errorText_;
 };
 
 // vsftpd on 127.0.0.1 for anonymous users only (any password), allowed to read, upload,
@@ -171,25 +167,15 @@ private:
 // login folder is rootDir but paths are those of the machine: PWD answers rootDir's
 // absolute path, and clients should use paths relative to the login folder. Passive and
 // active (PORT to 127.0.0.1) modes are on.
-class VsftpdServer {
+class VsftpdServer : public ServerProcess {
 public:
-    VsftpdServer();
-    ~VsftpdServer();
     bool start(const QString& rootDir);
-    void stop();
-    quint16 port() const;
-    QString errorText() const;
     // vsftpd's protocol log: a line per command ("FTP command: Client "127.0.0.1", "LIST"")
     // and per reply, with passwords shown as <password>.
     QString log() const;
 
 private:
     bool writeConfig(const QString& rootDir, const QString& banner);
-
-    std::unique_ptr<QTemporaryDir> dir_; // config, logs and an empty folder it requires
-    QProcess process_;
-    quint16 port_ = 0;
-    QString errorText_;
 };
 
 } // namespace testsupport
