@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QStringList>
 #include <algorithm>
+#include <cstdio>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -83,5 +84,50 @@ inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     return v[v.size() / 2];
 }
+
+// Measures the child's own work from construction to report(): prints "wall cpu peakKiB",
+// the line that parseReport reads.
+class SelfReport {
+public:
+    SelfReport() {
+        getrusage(RUSAGE_SELF, &before_);
+        clock_.start();
+    }
+    void report() const {
+        const double wall = clock_.nsecsElapsed() / 1e9;
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        std::printf("%.6f %.6f %ld\n", wall, cpuSeconds(after) - cpuSeconds(before_),
+                    after.ru_maxrss);
+    }
+
+private:
+    rusage before_{};
+    QElapsedTimer clock_;
+};
+
+// The samples of curl and of our side over the rounds of one measurement.
+struct Comparison {
+    std::vector<double> curlWall, oursWall, curlCpu, oursCpu, curlMem, oursMem;
+    void add(const Sample& curl, const Sample& ours) {
+        curlWall.push_back(curl.wall);
+        oursWall.push_back(ours.wall);
+        curlCpu.push_back(curl.cpu);
+        oursCpu.push_back(ours.cpu);
+        curlMem.push_back(curl.peakMiB);
+        oursMem.push_back(ours.peakMiB);
+    }
+    // One row: medians of both sides' wall time, CPU time and peak memory, with the ratios.
+    void print(const char* what, qint64 mib) const {
+        std::printf("%-9s %5lld MiB %8.3f %8.3f %7.2f %8.3f %8.3f %7.2f %8.1f %8.1f\n", what,
+                    static_cast<long long>(mib), median(curlWall), median(oursWall),
+                    median(oursWall) / median(curlWall), median(curlCpu), median(oursCpu),
+                    median(oursCpu) / median(curlCpu), median(curlMem), median(oursMem));
+    }
+    static void printHeader(const char* ours) {
+        std::printf("%-9s %9s %8s %8s %7s %8s %8s %7s %8s %8s\n", "", "size", "curl s", ours,
+                    "wall x", "curl cpu", "cpu", "cpu x", "curl MiB", "MiB");
+    }
+};
 
 } // namespace bench

@@ -41,10 +41,7 @@ int runEngine(int argc, char** argv) {
     window.tmrTimeLeft->stop(); // the benchmark stops at the last byte, before any replacement
     window.txtURL->setText(url);
     window.TxtPath->setText(out);
-    rusage before{};
-    getrusage(RUSAGE_SELF, &before);
-    QElapsedTimer clock;
-    clock.start();
+    const SelfReport measured;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (app::Download().TotalSize == size && app::Download().Received == size)
@@ -53,10 +50,7 @@ int runEngine(int argc, char** argv) {
     poll.start(1);
     window.cmdDownload->click();
     QApplication::exec();
-    const double wall = clock.nsecsElapsed() / 1e9;
-    rusage after{};
-    getrusage(RUSAGE_SELF, &after);
-    std::printf("%.6f %.6f %ld\n", wall, cpuSeconds(after) - cpuSeconds(before), after.ru_maxrss);
+    measured.report();
     return 0;
 }
 
@@ -88,8 +82,7 @@ int main(int argc, char** argv) {
     QTemporaryDir work(QDir::currentPath() + "/bench-XXXXXX");
     testsupport::NginxServer nginx;
     const QString self = QCoreApplication::applicationFilePath();
-    std::printf("%-8s %9s %9s %9s %9s %9s %9s %10s %10s\n", "size", "curl s", "engine s", "wall x",
-                "curl cpu", "eng cpu", "cpu x", "curl MiB", "engine MiB");
+    Comparison::printHeader("engine s");
     bool started = false;
     for (const qint64 mib : sizesMiB) {
         const QString name = QStringLiteral("build-%1.bin").arg(mib);
@@ -103,7 +96,7 @@ int main(int argc, char** argv) {
         }
         const QString url = nginx.url("/" + name);
         const QString out = work.filePath("out.bin");
-        std::vector<double> cw, ew, cc, ec, cm, em;
+        Comparison comparison;
         for (int r = 0; r < rounds; ++r) {
             const Sample c = curlSample(url, out);
             const Sample e = engineSample(self, url, out, mib * 1048576);
@@ -111,20 +104,11 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "the engine's download failed or differs\n");
                 return 1;
             }
-            cw.push_back(c.wall);
-            ew.push_back(e.wall);
-            cc.push_back(c.cpu);
-            ec.push_back(e.cpu);
-            cm.push_back(c.peakMiB);
-            em.push_back(e.peakMiB);
+            comparison.add(c, e);
         }
         QFile::remove(out);
         QFile::remove(work.filePath(name));
-        const double wallRatio = median(ew) / median(cw);
-        const double cpuRatio = median(ec) / median(cc);
-        std::printf("%-8s %9.3f %9.3f %9.2f %9.3f %9.3f %9.2f %10.1f %10.1f\n",
-                    qPrintable(QString::number(mib) + " MiB"), median(cw), median(ew), wallRatio,
-                    median(cc), median(ec), cpuRatio, median(cm), median(em));
+        comparison.print("download", mib);
     }
     std::printf("targets: wall x <= 1.10, cpu x <= 2.00, engine MiB < 80 (medians of %d rounds)\n",
                 rounds);

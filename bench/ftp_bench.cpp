@@ -31,39 +31,16 @@ int runClient(char** argv) {
     client.setPassiveMode(true);
     if (!client.Connect(QStringLiteral("127.0.0.1"), port))
         return 1;
-    rusage before{};
-    getrusage(RUSAGE_SELF, &before);
-    QElapsedTimer clock;
-    clock.start();
+    const SelfReport measured;
     const bool ok = direction == "down" ? client.DownloadFile(remote, local, 1)
                                         : client.UploadFile(local, remote, 1);
-    const double wall = clock.nsecsElapsed() / 1e9;
-    rusage after{};
-    getrusage(RUSAGE_SELF, &after);
+    if (ok)
+        measured.report(); // the time up to here: logging out is not part of the transfer
     client.CloseConnection();
     if (!ok)
         return 1;
-    std::printf("%.6f %.6f %ld\n", wall, cpuSeconds(after) - cpuSeconds(before), after.ru_maxrss);
     return 0;
 }
-
-struct Row {
-    std::vector<double> curlWall, clientWall, curlCpu, clientCpu, curlMem, clientMem;
-    void add(const Sample& c, const Sample& e) {
-        curlWall.push_back(c.wall);
-        clientWall.push_back(e.wall);
-        curlCpu.push_back(c.cpu);
-        clientCpu.push_back(e.cpu);
-        curlMem.push_back(c.peakMiB);
-        clientMem.push_back(e.peakMiB);
-    }
-    void print(const char* what, qint64 mib) const {
-        std::printf("%-9s %5lld MiB %8.3f %8.3f %7.2f %8.3f %8.3f %7.2f %8.1f %8.1f\n", what,
-                    static_cast<long long>(mib), median(curlWall), median(clientWall),
-                    median(clientWall) / median(curlWall), median(curlCpu), median(clientCpu),
-                    median(clientCpu) / median(curlCpu), median(curlMem), median(clientMem));
-    }
-};
 
 } // namespace
 
@@ -93,7 +70,7 @@ int main(int argc, char** argv) {
     const QString self = QCoreApplication::applicationFilePath();
     const QString out = local.filePath("out.bin");
 
-    Row down, up;
+    Comparison down, up;
     for (int r = 0; r < rounds; ++r) {
         QFile::remove(out);
         const Sample c = measure({"curl", "-s", "-o", out, base + "down.bin"});
@@ -136,8 +113,7 @@ int main(int argc, char** argv) {
         QFile::remove(root.filePath("c-up.bin"));
         QFile::remove(root.filePath("e-up.bin"));
     }
-    std::printf("%-9s %9s %8s %8s %7s %8s %8s %7s %8s %8s\n", "", "size", "curl s", "client s",
-                "wall x", "curl cpu", "cli cpu", "cpu x", "curl MiB", "cli MiB");
+    Comparison::printHeader("client s");
     down.print("download", downMiB);
     up.print("upload", upMiB);
     std::printf("targets: download wall x <= 1.15, upload wall x <= 2.00, client MiB < 80 and "
