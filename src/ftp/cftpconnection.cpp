@@ -91,6 +91,8 @@ bool CFtpConnection::WaitUntil(const std::function<bool()>& done) {
     const auto stop = qScopeGuard([this] { watcher_.StopTimer(); });
     for (;;) {
         DoEvents2();
+        if (broken_)
+            return false; // BreakeConnection ran underneath: nothing more will come
         if (watcher_.Timeout()) {
             lastError_ = ftpErrTimeout;
             return false;
@@ -181,6 +183,7 @@ void CFtpConnection::AbandonTransfer(bool closeDataConnection) {
 
 bool CFtpConnection::Connect(const QString& sFTPServer, const QString& sFTPServerPort) {
     replyBuffer_.clear();
+    broken_ = false;
     BusyScope busy(busy_);
     if (!sFTPServer.isEmpty())
         server_ = sFTPServer;
@@ -320,7 +323,9 @@ bool CFtpConnection::CloseConnection() {
 }
 
 void CFtpConnection::BreakeConnection() {
-    // The data connection when one is open, else the control connection.
+    // The data connection when one is open, else the control connection. A wait running
+    // underneath ends at once, and so does every later one until the next Connect.
+    broken_ = true;
     if (wscData->State() != net::sckClosed)
         wscData->Close();
     else

@@ -81,7 +81,8 @@ public:
     // received lands at that offset of the local file.
     bool DownloadFile(const QString& sFileName, const QString& sLocalFileName, qint32 vTransferMode,
                       qint64 lStartPoint = 0);
-    // Ends everything at once, without a protocol exchange.
+    // Ends everything at once, without a protocol exchange: a running operation returns
+    // false, and so does every later one until the next Connect.
     void BreakeConnection();
     // Uploads a local file in pieces; a start point (>= 0) sends REST and starts there.
     bool UploadFile(const QString& sLocalFileName, const QString& sRemoteFileName,
@@ -185,6 +186,7 @@ private:
     QString currentDirectory_;
     bool passiveMode_ = false;
     bool busy_ = false;
+    bool broken_ = false; // BreakeConnection ran since the last Connect
     qint16 timeout_ = 0;
     qint32 transferMode_ = 0;
     qint32 lastError_ = 0;

@@ -252,7 +252,11 @@ void CFtpConnection::OpenLocalFileForDownload(qint64 start) {
     if (start == 0 && LocalFileExists(localFilePath_))
         QFile::remove(localFilePath_);
     localFile_.setFileName(localFilePath_);
-    if (!localFile_.open(QIODevice::ReadWrite))
+    // From the start, nothing of an older file may stay behind, even where it could not be
+    // removed.
+    const QIODevice::OpenMode mode =
+        start == 0 ? QIODevice::ReadWrite | QIODevice::Truncate : QIODevice::ReadWrite;
+    if (!localFile_.open(mode))
         throw RuntimeError(kErrFileAccess, QStringLiteral("Path/File access error: %1: %2")
                                                .arg(localFilePath_, localFile_.errorString()));
     if (start > 0 && !localFile_.seek(start))
@@ -324,11 +328,11 @@ bool CFtpConnection::DownloadFile(const QString& sFileName, const QString& sLoca
     transferMode_ = vTransferMode;
     if (!OpenDataConnection())
         return false;
-    if (lStartPoint > 0) {
-        bytesReceived_ = lStartPoint;
-        if (!ProcessRESTCommand(lStartPoint))
-            return false;
-    }
+    // Counted from the start point, or from 0: an earlier download that failed before its
+    // data may have left a count behind.
+    bytesReceived_ = qMax<qint64>(0, lStartPoint);
+    if (lStartPoint > 0 && !ProcessRESTCommand(lStartPoint))
+        return false;
     downloading_ = true;
     localFilePath_ = sLocalFileName;
     if (!ProcessRETRCommand(sFileName, lStartPoint)) {
