@@ -2,6 +2,7 @@
 #include "frmmain.h"
 
 #include "app_settings.h"
+#include "cftpconnection.h"
 #include "download_state.h"
 #include "progress_picture.h"
 #include "socket_control.h"
@@ -291,6 +292,16 @@ void frmMain::showEvent(QShowEvent* event) {
 
 void frmMain::closeEvent(QCloseEvent* event) {
     CloseSocket();
+    if (CFtpConnection) {
+        // The FTP routine is waiting inside the client: end it, and delete the window only
+        // once it has returned.
+        Paused = true;
+        CFtpConnection->BreakeConnection();
+        if (testAttribute(Qt::WA_DeleteOnClose)) {
+            setAttribute(Qt::WA_DeleteOnClose, false);
+            deleteWhenFtpEnds_ = true;
+        }
+    }
     event->accept();
     QCoreApplication::quit(); // closing any main window ends the program
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "http_protocol.h"
+#include "ui_seam.h"
 
 #include <QByteArray>
 #include <QLineEdit>
@@ -18,6 +19,9 @@ class QTimer;
 
 namespace net {
 class SocketControl;
+}
+namespace ftp {
+class CFtpConnection;
 }
 
 namespace app {
@@ -60,6 +64,7 @@ public:
     bool IsFtpDownload = false;
     bool Paused = false;
     bool FtpDone = false;
+    ftp::CFtpConnection* CFtpConnection = nullptr; // the FTP client while the FTP routine runs
 
     // Controls.
     QLabel* Label7;
@@ -96,6 +101,11 @@ public slots:
     void sckDownload_DataArrival(qint64 bytesTotal);
     void sckDownload_Close();
 
+    void CFtpConnection_DownloadProgress(qint64 lBytes);
+    void CFtpConnection_StateChanged(int State);
+    void CFtpConnection_ReplyMessage(const QString& sMessage);
+    void CFtpConnection_UploadProgress(qint64 lBytes);
+
     void tmrUpdateProgress_Timer();
     void tmrTimeLeft_Timer();
 
@@ -114,6 +124,14 @@ private:
     void BuildMenus();
     void FormLoad();
     void ConnectDownloadSocket();
+    void FtpTransfer();
+    bool RunFtpSteps(ftp::CFtpConnection& client, quint64 run);
+    void FtpDownloadStep(ftp::CFtpConnection& client, const QString& fileName, qint64& start,
+                         int& answer);
+    int AskRetry(const QString& prompt, MsgIcon icon);
+    void PauseFtp();
+    void ResumeFtp();
+    void StopFtp();
     bool TakeResponseHeader();
     void FailResponse(const QString& statusLine);
     void RefuseResume();
@@ -125,9 +143,12 @@ private:
     bool FileExists(const QString& path) const;
     void ShellOpen(const QString& path);
 
-    http::HeaderCollector header_; // collects the current response's header
-    bool headerTaken_ = false;     // the current response's header has been handled
-    int redirects_ = 0;            // redirects followed in a row for this transfer
+    http::HeaderCollector header_;    // collects the current response's header
+    bool headerTaken_ = false;        // the current response's header has been handled
+    int redirects_ = 0;               // redirects followed in a row for this transfer
+    quint64 ftpRuns_ = 0;             // FTP routines started; a newer one supersedes an older
+    bool ftpTransferRunning_ = false; // the FTP client reported the data transfer started
+    bool deleteWhenFtpEnds_ = false;  // closed while the FTP routine ran on this window
     bool outerHeightSet_ = false;
 
     // What the display shows now, so that an unchanged tick repaints nothing.

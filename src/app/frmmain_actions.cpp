@@ -90,7 +90,9 @@ void frmMain::tmrTimeLeft_Timer() {
     DownloadFields& d = Download();
     if (!(d.TotalSize > 0 && d.Received > 0 && Speed > 0))
         return;
-    if (d.TotalSize <= d.Received) {
+    // An FTP transfer is complete only once the client has ended it: its listed size may
+    // differ from what arrives.
+    if (d.TotalSize <= d.Received && (!IsFtpDownload || FtpDone)) {
         SetText(lblSpeed, QStringLiteral("0"));
         CloseSocket();
         SetText(lblElapsed, ElapsedText(d.ElapsedHours, d.ElapsedMinutes, d.ElapsedSeconds));
@@ -112,7 +114,7 @@ void frmMain::tmrTimeLeft_Timer() {
     cmdRun->setEnabled(false);
     CmdExit->setEnabled(false);
     SetText(lblElapsed, ElapsedText(d.ElapsedHours, d.ElapsedMinutes, d.ElapsedSeconds));
-    const double remaining = std::floor((d.TotalSize - d.Received) / 1024.0 / Speed);
+    const double remaining = std::floor(qMax<qint64>(0, d.TotalSize - d.Received) / 1024.0 / Speed);
     SetText(lblRemaining, ConvertTime(remaining));
     SetText(lblSpeed, FormatSpeed(Speed) + QStringLiteral(" Kbps"));
 }
@@ -135,7 +137,9 @@ void frmMain::cmdPause_Click() {
         cmdPause->setText(QStringLiteral("&Resume"));
         Paused = true;
         tmrTimeLeft->stop();
-        if (!IsFtpDownload && sckDownload->State() != net::sckClosed) {
+        if (IsFtpDownload) {
+            PauseFtp();
+        } else if (sckDownload->State() != net::sckClosed) {
             ChunkBuffer.clear();
             StartTime = 0;
             HeaderText.clear();
@@ -148,7 +152,9 @@ void frmMain::cmdPause_Click() {
     cmdPause->setText(QStringLiteral("&Pause"));
     Paused = false;
     tmrTimeLeft->start();
-    if (!IsFtpDownload && sckDownload->State() == net::sckClosed) {
+    if (IsFtpDownload) {
+        ResumeFtp();
+    } else if (sckDownload->State() == net::sckClosed) {
         picDownloadProgress->show();
         lblStatus->hide();
         d.ResumeBase = QFileInfo(d.LocalFile).size();
@@ -161,8 +167,10 @@ void frmMain::cmdStop_Click() {
     if (Ui().MsgBox(this, QStringLiteral("Stop Update Software !"), MsgButtons::YesNo,
                     MsgIcon::None, QStringLiteral("Stop Update")) != vbYes)
         return;
-    if (IsFtpDownload)
+    if (IsFtpDownload) {
+        StopFtp();
         return;
+    }
     if (sckDownload->State() >= 1) {
         ShowFinished(QStringLiteral("Download Aborted"));
         CloseSocket();

@@ -87,9 +87,11 @@ void frmMain::cmdDownload_Click() {
         ProxyFtp = false;
     }
     StartUpdate(txtURL->text());
-    StartDownload(TxtPath->text());
+    // The bar is shown before the download starts: an FTP download returns only when the
+    // transfer has ended, and its final status must stay.
     lblStatus->hide();
     picDownloadProgress->show();
+    StartDownload(TxtPath->text());
 }
 
 void frmMain::StartUpdate(const QString& strURL) {
@@ -141,6 +143,7 @@ void frmMain::StartDownload(const QString& savePath) {
     if (StartsWithNoCase(address, "ftp://")) {
         if (!ProxyFtp) {
             IsFtpDownload = true; // FTP addresses go to the FTP client
+            FtpTransfer();
             return;
         }
     } else if (!StartsWithNoCase(address, "http://")) {
