@@ -204,6 +204,7 @@ private:
     qint64 bytesReceived_ = 0;
     qint64 bytesSent_ = 0;
     QByteArray earlyData_; // download data that arrived before the local file was open
+    QByteArray dataPiece_; // the last piece read from the data connection
     qint16 uploadPieceSize_ = 4096;
     qint32 fullPieces_ = 0;     // upload: number of full pieces
     qint32 pieceIndex_ = 0;     // upload: current full piece, 0 = none or the last one sent

@@ -139,7 +139,7 @@ void CFtpConnection::PumpData() {
     pumping_ = true;
     bool received = false;
     try {
-        QByteArray piece;
+        QByteArray& piece = dataPiece_; // read into again on every pass: no fresh memory
         while (wscData->BytesReceived() > 0) {
             if (downloading_ && !fileOpen_ && !earlyData_.isEmpty())
                 break;

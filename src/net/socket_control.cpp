@@ -169,7 +169,12 @@ void SocketControl::SendData(const QByteArray& data) {
 
 void SocketControl::GetData(QByteArray& data) {
     requireReadable();
-    data = socket_->readAll();
+    // Read into the caller's array: one that is read into again keeps its memory, so a long
+    // transfer does not allocate (and fault in) fresh pages for every piece.
+    const qint64 available = socket_->bytesAvailable();
+    data.resize(available);
+    const qint64 got = socket_->read(data.data(), available);
+    data.resize(qMax<qint64>(0, got));
     consumed_ += data.size();
 }
 
