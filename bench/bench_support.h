@@ -109,6 +109,11 @@ private:
 // The samples of curl and of our side over the rounds of one measurement.
 struct Comparison {
     std::vector<double> curlWall, oursWall, curlCpu, oursCpu, curlMem, oursMem;
+    std::vector<double> oursProcess; // our side's whole process, start-up included (optional)
+    void add(const Sample& curl, const Sample& ours, double processWall) {
+        add(curl, ours);
+        oursProcess.push_back(processWall);
+    }
     void add(const Sample& curl, const Sample& ours) {
         curlWall.push_back(curl.wall);
         oursWall.push_back(ours.wall);
@@ -117,16 +122,22 @@ struct Comparison {
         curlMem.push_back(curl.peakMiB);
         oursMem.push_back(ours.peakMiB);
     }
-    // One row: medians of both sides' wall time, CPU time and peak memory, with the ratios.
+    // One row: medians of both sides' wall time, CPU time and peak memory, with the ratios,
+    // and the whole-process time with its ratio where it was taken.
     void print(const char* what, qint64 mib) const {
-        std::printf("%-9s %5lld MiB %8.3f %8.3f %7.2f %8.3f %8.3f %7.2f %8.1f %8.1f\n", what,
+        std::printf("%-9s %5lld MiB %8.3f %8.3f %7.2f %8.3f %8.3f %7.2f %8.1f %8.1f", what,
                     static_cast<long long>(mib), median(curlWall), median(oursWall),
                     median(oursWall) / median(curlWall), median(curlCpu), median(oursCpu),
                     median(oursCpu) / median(curlCpu), median(curlMem), median(oursMem));
+        if (!oursProcess.empty())
+            std::printf(" %8.3f %7.2f", median(oursProcess),
+                        median(oursProcess) / median(curlWall));
+        std::printf("\n");
     }
-    static void printHeader(const char* ours) {
-        std::printf("%-9s %9s %8s %8s %7s %8s %8s %7s %8s %8s\n", "", "size", "curl s", ours,
+    static void printHeader(const char* ours, bool withProcess = false) {
+        std::printf("%-9s %9s %8s %8s %7s %8s %8s %7s %8s %8s", "", "size", "curl s", ours,
                     "wall x", "curl cpu", "cpu", "cpu x", "curl MiB", "MiB");
+        std::printf(withProcess ? " %8s %7s\n" : "\n", "proc s", "proc x");
     }
 };
 

@@ -1,14 +1,23 @@
 #!/usr/bin/env bash
-# Sets everything up, starts a local update server (nginx on a loopback port) serving a new
-# build of a small demo product, installs the old build in a scratch product folder, and
-# starts the updater pointed at the server (through the clipboard, which the updater reads
-# at start-up). Press "&Update", then "&Run".
+# Sets everything up, starts local update servers (nginx and an FTP server on loopback
+# ports) serving a new build of a small demo product, installs the old build in a scratch
+# product folder, and starts the updater pointed at a server (through the clipboard, which
+# the updater reads at start-up). Press "&Update", then "&Run".
+#
+#   scripts/run.sh          the update comes over HTTP
+#   scripts/run.sh --ftp    the update comes over FTP
 #
 # Without a display (no $DISPLAY) the script runs the window on a virtual X display, presses
 # "&Update" and "&Run" itself, and saves screenshots under build-demo/screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
+protocol=http
+case "${1:-}" in
+  --ftp) protocol=ftp ;;
+  "") ;;
+  *) echo "usage: $0 [--ftp]" >&2; exit 2 ;;
+esac
 bash scripts/setup.sh
 
 demo=$top/build-demo
@@ -23,8 +32,9 @@ rm -f "$product/Zorvupdater.cat"
 bash scripts/make-demo-product.sh 1.0 "$product/Brantle Ver 1.0.exe"
 bash scripts/make-demo-product.sh 2.0 "$demo/www/update/Zorvupdater.exe"
 
-# The update server.
-port=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+# The update servers.
+free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
+port=$(free_port)
 mkdir -p "$demo/nginx/logs"
 cat > "$demo/nginx/nginx.conf" <<CONF
 daemon off;
@@ -47,9 +57,22 @@ nginx_pid=$!
 pids=("$nginx_pid")
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; }
 trap cleanup EXIT
-url="http://127.0.0.1:$port/update/Zorvupdater.exe"
-for _ in $(seq 100); do curl -sf -o /dev/null "$url" && break; sleep 0.1; done
-echo "update server: $url"
+http_url="http://127.0.0.1:$port/update/Zorvupdater.exe"
+for _ in $(seq 100); do curl -sf -o /dev/null "$http_url" && break; sleep 0.1; done
+
+ftp_port=$(free_port)
+/usr/bin/python3 tests/support/ftp_server.py --port "$ftp_port" --root "$demo/www" \
+  --log "$demo/ftp.log" --banner "Quillon update server ready." >/dev/null &
+pids+=("$!")
+for _ in $(seq 100); do curl -sf -o /dev/null "ftp://127.0.0.1:$ftp_port/update/Zorvupdater.exe" && break; sleep 0.1; done
+# The updater takes an FTP server's port after the file name.
+ftp_url="ftp://127.0.0.1/update/Zorvupdater.exe:$ftp_port"
+
+url=$http_url
+[ $protocol = ftp ] && url=$ftp_url
+echo "update servers: $http_url"
+echo "                $ftp_url"
+echo "the updater is pointed at: $url"
 echo "product:       ${product}Brantle Ver 1.0.exe ($("${product}Brantle Ver 1.0.exe" --version))"
 
 headless=0
