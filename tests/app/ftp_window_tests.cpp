@@ -294,7 +294,7 @@ void FtpWindowTests::stopWhileConnecting() {
 }
 
 void FtpWindowTests::retryQuestions_data() {
-    QTest::addColumn<QString>("address"); // %1 stands for the server's port
+    QTest::addColumn<QString>("address"); // %1: pyftpdlib's port, %2: a server that never speaks
     QTest::addColumn<QList<int>>("answers");
     QTest::addColumn<QString>("prompt"); // the start of each question
     QTest::addColumn<int>("icon");
@@ -313,6 +313,11 @@ void FtpWindowTests::retryQuestions_data() {
     QTest::newRow("port not a number")
         << "ftp://127.0.0.1/small.bin:x%1" << QList<int>{app::vbCancel}
         << connectError + "127.0.0.1" << critical << "";
+    QTest::newRow("silent server") << "ftp://127.0.0.1/small.bin:%2" << retryCancel
+                                   << connectError + "127.0.0.1" << critical << "";
+    QTest::newRow("unknown host") << "ftp://no-such-host.invalid/small.bin:%1"
+                                  << QList<int>{app::vbCancel} << connectError + "no-such-host"
+                                  << critical << "";
     QTest::newRow("empty host") << "ftp:///small.bin:%1" << QList<int>{app::vbCancel}
                                 << connectError << critical << "";
     QTest::newRow("port after the host")
@@ -328,9 +333,13 @@ void FtpWindowTests::retryQuestions() {
     QFETCH(QString, prompt);
     QFETCH(int, icon);
     QFETCH(QString, logged);
+    ScriptedFtp silent;
+    silent.greeting = {};
     WindowFixture f;
-    f.setSetting("FTP Timeout", "5");
-    auto& w = f.open(address.arg(pyftpd_.port()));
+    f.setSetting("FTP Timeout", "2");
+    auto& w = f.open(QString(address)
+                         .replace("%1", QString::number(pyftpd_.port()))
+                         .replace("%2", QString::number(silent.port())));
     f.ui.answers = answers;
     const int before = logged.isEmpty() ? 0 : pyftpd_.log().count(logged);
     w.cmdDownload->click();
