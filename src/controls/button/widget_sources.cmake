@@ -1,0 +1,1 @@
+# The widget's sources.
