@@ -75,7 +75,8 @@ void rkButtons_H::ReadProperties(const PropertyBag& bag) {
     look_.value = ReadBool(bag, "Value", false) && look_.mode != 0;
     look_.customClick = ReadRanged(bag, "CustomClick", 0, 0, 8);
     look_.picture = bag.ReadProperty("Image", PictureValue(nullptr)).value<PictureRef>();
-    const qint16 imageSize = bag.ReadProperty("ImgSize", QVariant(qint16(16))).value<qint16>();
+    const qint16 imageSize =
+        bag.ReadProperty("ImgSize", QVariant::fromValue(qint16(16))).value<qint16>();
     look_.imageSize = imageSize % 8 == 0 && imageSize >= 16 && imageSize <= 48 ? imageSize : 16;
     look_.pictureAlign = ReadRanged(bag, "ImgAlign", 0, 0, 5);
     look_.hoverForeColor = ReadColor(bag, "cFHover", kSysButtonText);
@@ -125,7 +126,8 @@ void rkButtons_H::WriteProperties(PropertyBag& bag) const {
     bag.WriteProperty("CustomClick", look_.customClick, 0);
     bag.WriteProperty("ImgAlign", look_.pictureAlign, 0);
     bag.WriteProperty("Image", PictureValue(look_.picture), PictureValue(nullptr));
-    bag.WriteProperty("ImgSize", look_.imageSize, qint16(16));
+    bag.WriteProperty("ImgSize", QVariant::fromValue(look_.imageSize),
+                      QVariant::fromValue(qint16(16)));
     bag.WriteProperty("Enabled", Enabled(), true);
     bag.WriteProperty("cBack", quint32(look_.backColor), always);
     bag.WriteProperty("mPointer", mousePointer_, 0);
