@@ -92,38 +92,25 @@ void InputTests::mouse_data() {
     QTest::addColumn<QString>("gesture");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<bool>("value");
-    const QString at = QStringLiteral(" 0 300 150"); // Shift 0, X and Y of (20, 10) in twips
-    QTest::newRow("left click") << 0 << "left"
-                                << QStringList{"MouseDown 1" + at, "MouseUp 1" + at, "Click"}
-                                << false;
-    QTest::newRow("right click") << 0 << "right"
-                                 << QStringList{"MouseDown 2" + at, "MouseUp 2" + at} << false;
-    QTest::newRow("middle click") << 0 << "middle"
-                                  << QStringList{"MouseDown 4" + at, "MouseUp 4" + at} << false;
-    QTest::newRow("released outside")
-        << 0 << "outside" << QStringList{"MouseDown 1" + at, "MouseUp 1 0 1500 150"} << false;
-    QTest::newRow("shift and ctrl")
-        << 0 << "modifiers" << QStringList{"MouseDown 1 3 300 150", "MouseUp 1 3 300 150", "Click"}
-        << false;
-    QTest::newRow("left double click")
-        << 0 << "double left"
-        << QStringList{"MouseDown 1" + at, "MouseUp 1" + at,   "Click",
-                       "DoubleClick 1",    "MouseDown 1" + at, "MouseUp 1" + at}
-        << false;
-    QTest::newRow("right double click")
-        << 0 << "double right"
-        << QStringList{"MouseDown 2" + at, "MouseUp 2" + at, "DoubleClick 2", "MouseDown 1" + at,
-                       "MouseUp 2" + at}
-        << false;
-    QTest::newRow("check box click")
-        << 1 << "left" << QStringList{"MouseDown 1" + at, "MouseUp 1" + at, "Click"} << true;
-    QTest::newRow("check box double click toggles once")
-        << 1 << "double left"
-        << QStringList{"MouseDown 1" + at, "MouseUp 1" + at,   "Click",
-                       "DoubleClick 1",    "MouseDown 1" + at, "MouseUp 1" + at}
-        << true;
-    QTest::newRow("lone option click")
-        << 2 << "left" << QStringList{"MouseDown 1" + at, "MouseUp 1" + at, "Click"} << true;
+    // "@" stands for Shift 0 and the position (20, 10) in twips.
+    const auto row = [](const char* name, int mode, const char* gesture, QString events,
+                        bool value) {
+        QTest::newRow(name) << mode << QString(gesture)
+                            << events.replace('@', " 0 300 150").split('|') << value;
+    };
+    row("left click", 0, "left", "MouseDown 1@|MouseUp 1@|Click", false);
+    row("right click", 0, "right", "MouseDown 2@|MouseUp 2@", false);
+    row("middle click", 0, "middle", "MouseDown 4@|MouseUp 4@", false);
+    row("released outside", 0, "outside", "MouseDown 1@|MouseUp 1 0 1500 150", false);
+    row("shift and ctrl", 0, "modifiers", "MouseDown 1 3 300 150|MouseUp 1 3 300 150|Click", false);
+    row("left double click", 0, "double left",
+        "MouseDown 1@|MouseUp 1@|Click|DoubleClick 1|MouseDown 1@|MouseUp 1@", false);
+    row("right double click", 0, "double right",
+        "MouseDown 2@|MouseUp 2@|DoubleClick 2|MouseDown 1@|MouseUp 2@", false);
+    row("check box click", 1, "left", "MouseDown 1@|MouseUp 1@|Click", true);
+    row("check box double click toggles once", 1, "double left",
+        "MouseDown 1@|MouseUp 1@|Click|DoubleClick 1|MouseDown 1@|MouseUp 1@", true);
+    row("option click", 2, "left", "MouseDown 1@|MouseUp 1@|Click", true);
 }
 
 void InputTests::mouse() {
@@ -236,22 +223,18 @@ void InputTests::keys_data() {
     QTest::addColumn<int>("key");
     QTest::addColumn<QStringList>("expected");
     QTest::addColumn<bool>("value");
-    QTest::newRow("space on command")
-        << 0 << int(Qt::Key_Space)
-        << QStringList{"KeyDown 32 0", "KeyPress 32", "Click", "KeyUp 32 0"} << false;
-    QTest::newRow("space on check box")
-        << 1 << int(Qt::Key_Space)
-        << QStringList{"KeyDown 32 0", "KeyPress 32", "KeyUp 32 0", "Click"} << true;
-    QTest::newRow("space on option")
-        << 2 << int(Qt::Key_Space)
-        << QStringList{"KeyDown 32 0", "KeyPress 32", "KeyUp 32 0", "Click"} << true;
-    QTest::newRow("letter") << 0 << int(Qt::Key_A)
-                            << QStringList{"KeyDown 65 0", "KeyPress 97", "KeyUp 65 0"} << false;
-    QTest::newRow("function key") << 0 << int(Qt::Key_F5)
-                                  << QStringList{"KeyDown 116 0", "KeyUp 116 0"} << false;
-    QTest::newRow("shift") << 0 << int(Qt::Key_Shift) << QStringList{"KeyDown 16 1"} << false;
-    QTest::newRow("arrow on command") << 0 << int(Qt::Key_Left) << QStringList{} << false;
-    QTest::newRow("arrow on option") << 2 << int(Qt::Key_Down) << QStringList{"Click"} << true;
+    const auto row = [](const char* name, int mode, Qt::Key key, QString events, bool value) {
+        QTest::newRow(name) << mode << int(key)
+                            << (events.isEmpty() ? QStringList() : events.split('|')) << value;
+    };
+    row("space on command", 0, Qt::Key_Space, "KeyDown 32 0|KeyPress 32|Click|KeyUp 32 0", false);
+    row("space on check box", 1, Qt::Key_Space, "KeyDown 32 0|KeyPress 32|KeyUp 32 0|Click", true);
+    row("space on option", 2, Qt::Key_Space, "KeyDown 32 0|KeyPress 32|KeyUp 32 0|Click", true);
+    row("letter", 0, Qt::Key_A, "KeyDown 65 0|KeyPress 97|KeyUp 65 0", false);
+    row("function key", 0, Qt::Key_F5, "KeyDown 116 0|KeyUp 116 0", false);
+    row("shift", 0, Qt::Key_Shift, "KeyDown 16 1", false);
+    row("arrow on command", 0, Qt::Key_Left, "", false);
+    row("arrow on option", 2, Qt::Key_Down, "Click", true);
 }
 
 void InputTests::keys() {

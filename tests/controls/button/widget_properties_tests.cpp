@@ -207,28 +207,18 @@ void PropertyTests::refusals() {
 void PropertyTests::accessKey_data() {
     QTest::addColumn<QString>("caption");
     QTest::addColumn<QString>("key");
-    QTest::newRow("first letter") << "&Exit"
-                                  << "E";
-    QTest::newRow("inside") << "Save &As"
-                            << "A";
-    QTest::newRow("only a pair") << "Fish && Chips"
-                                 << "";
-    QTest::newRow("ends in single") << "Up&"
-                                    << "";
-    QTest::newRow("single alone") << "&"
-                                  << "";
-    QTest::newRow("pair then key") << "a&&b&c"
-                                   << "c";
-    QTest::newRow("key then pair") << "&x&&"
-                                   << "x";
-    QTest::newRow("three in a row") << "&&&Go"
-                                    << "G";
-    QTest::newRow("last single wins") << "&a&b"
-                                      << "b";
-    QTest::newRow("none") << "Update"
-                          << "";
-    QTest::newRow("empty") << ""
-                           << "";
+    for (const auto& [caption, key] : QList<QPair<const char*, const char*>>{{"&Exit", "E"},
+                                                                             {"Save &As", "A"},
+                                                                             {"Fish && Chips", ""},
+                                                                             {"Up&", ""},
+                                                                             {"&", ""},
+                                                                             {"a&&b&c", "c"},
+                                                                             {"&x&&", "x"},
+                                                                             {"&&&Go", "G"},
+                                                                             {"&a&b", "b"},
+                                                                             {"Update", ""},
+                                                                             {"", ""}})
+        QTest::addRow("\"%s\"", caption) << QString(caption) << QString(key);
 }
 
 void PropertyTests::accessKey() {
@@ -262,7 +252,6 @@ void PropertyTests::accessKeyPressClicks() {
 }
 
 namespace {
-// Colours for the lock tests.
 constexpr OleColor kRed = 0x0000FF;
 constexpr OleColor kGreen = 0x00FF00;
 constexpr OleColor kBlue = 0xFF0000;
@@ -273,35 +262,29 @@ void PropertyTests::hoverLocks_data() {
     QTest::addColumn<int>("locks");
     QTest::addColumn<uint>("hoverFore");
     QTest::addColumn<uint>("hoverBack");
-    // Steps: "f" ForeColor, "b" BackColor, "g" GradientColor, "m" GradientMode, "F"
-    // HoverForeColor, "B" HoverBackColor, "L" HoverColorLocks, each followed by its value.
-    QTest::newRow("hover fore equal to fore") << "f255 F255" << 0 << 255u << uint(kSysButtonFace);
-    QTest::newRow("hover fore differs") << "F65280" << 2 << 65280u << uint(kSysButtonFace);
-    QTest::newRow("hover fore differs, back locked") << "B255 F65280" << 3 << 65280u << 255u;
-    QTest::newRow("hover back differs") << "B65280" << 1 << uint(kSysButtonText) << 65280u;
-    QTest::newRow("hover back equal to back") << "b255 B255" << 0 << uint(kSysButtonText) << 255u;
-    QTest::newRow("fore followed while unlocked") << "f255" << 0 << 255u << uint(kSysButtonFace);
-    QTest::newRow("fore not followed when locked")
-        << "F65280 f255" << 2 << 65280u << uint(kSysButtonFace);
-    QTest::newRow("back follows back") << "b255" << 0 << uint(kSysButtonText) << 255u;
-    QTest::newRow("back takes the gradient colour and locks")
-        << "m1 g65280 B2147483663 b255" << 1 << uint(kSysButtonText) << 65280u;
-    QTest::newRow("gradient colour followed directly")
-        << "m2 g16711680" << 0 << uint(kSysButtonText) << uint(kBlue);
-    QTest::newRow("gradient colour not followed without mode")
-        << "g16711680" << 0 << uint(kSysButtonText) << uint(kSysButtonFace);
-    QTest::newRow("mode back to none copies the back colour")
-        << "b255 g65280 m3 m0" << 0 << uint(kSysButtonText) << 255u;
-    QTest::newRow("locks cleared re-copy both")
-        << "F65280 B16711680 L0" << 0 << uint(kSysButtonText) << uint(kSysButtonFace);
-    QTest::newRow("lock 1 keeps the hover back")
-        << "B16711680 F65280 L1" << 1 << uint(kSysButtonText) << uint(kBlue);
-    QTest::newRow("lock 2 keeps the hover fore")
-        << "B16711680 F65280 L2" << 2 << 65280u << uint(kSysButtonFace);
-    QTest::newRow("locked back ignores back")
-        << "B65280 b255" << 1 << uint(kSysButtonText) << 65280u;
-    Q_UNUSED(kRed);
-    Q_UNUSED(kGreen);
+    const auto row = [](const char* name, const char* steps, int locks, uint fore, uint back) {
+        QTest::newRow(name) << QString(steps) << locks << fore << back;
+    };
+    const uint text = kSysButtonText;
+    const uint face = kSysButtonFace;
+    // Steps: f ForeColor, b BackColor, g GradientColor, m GradientMode, F HoverForeColor,
+    // B HoverBackColor, L HoverColorLocks, each followed by its value.
+    row("hover fore equal to fore", "f255 F255", 0, 255, face);
+    row("hover fore differs", "F65280", 2, 65280, face);
+    row("hover fore differs, back locked", "B255 F65280", 3, 65280, 255);
+    row("hover back differs", "B65280", 1, text, 65280);
+    row("hover back equal to back", "b255 B255", 0, text, 255);
+    row("fore followed while unlocked", "f255", 0, 255, face);
+    row("fore not followed when locked", "F65280 f255", 2, 65280, face);
+    row("back follows back", "b255", 0, text, 255);
+    row("back takes the gradient colour and locks", "m1 g65280 B2147483663 b255", 1, text, 65280);
+    row("gradient colour followed directly", "m2 g16711680", 0, text, kBlue);
+    row("gradient colour not followed without mode", "g16711680", 0, text, face);
+    row("mode back to none copies the back colour", "b255 g65280 m3 m0", 0, text, 255);
+    row("locks cleared re-copy both", "F65280 B16711680 L0", 0, text, face);
+    row("lock 1 keeps the hover back", "B16711680 F65280 L1", 1, text, kBlue);
+    row("lock 2 keeps the hover fore", "B16711680 F65280 L2", 2, 65280, face);
+    row("locked back ignores back", "B65280 b255", 1, text, 65280);
 }
 
 void PropertyTests::hoverLocks() {
@@ -309,36 +292,19 @@ void PropertyTests::hoverLocks() {
     QFETCH(int, locks);
     QFETCH(uint, hoverFore);
     QFETCH(uint, hoverBack);
+    using B = rkButtons_H;
+    const QMap<char, std::function<void(B&, quint32)>> setters = {
+        {'f', &B::setForeColor},
+        {'b', &B::setBackColor},
+        {'g', &B::setGradientColor},
+        {'m', [](B& b, quint32 v) { b.setGradientMode(v); }},
+        {'F', &B::setHoverForeColor},
+        {'B', &B::setHoverBackColor},
+        {'L', [](B& b, quint32 v) { b.setHoverColorLocks(v); }}};
     Form form;
     rkButtons_H* b = form.Add();
-    for (const QString& step : steps.split(' ')) {
-        const OleColor v = step.mid(1).toUInt();
-        switch (step[0].toLatin1()) {
-        case 'f':
-            b->setForeColor(v);
-            break;
-        case 'b':
-            b->setBackColor(v);
-            break;
-        case 'g':
-            b->setGradientColor(v);
-            break;
-        case 'm':
-            b->setGradientMode(qint32(v));
-            break;
-        case 'F':
-            b->setHoverForeColor(v);
-            break;
-        case 'B':
-            b->setHoverBackColor(v);
-            break;
-        case 'L':
-            b->setHoverColorLocks(qint32(v));
-            break;
-        default:
-            QFAIL(qPrintable("unknown step " + step));
-        }
-    }
+    for (const QString& step : steps.split(' '))
+        setters[step[0].toLatin1()](*b, step.mid(1).toUInt());
     QCOMPARE(b->HoverColorLocks(), locks);
     QCOMPARE(b->HoverForeColor(), hoverFore);
     QCOMPARE(b->HoverBackColor(), hoverBack);
