@@ -12,6 +12,7 @@
 #include "bench_support.h"
 #include "download_state.h"
 #include "frmmain.h"
+#include "rkbuttons_h.h"
 #include "servers.h"
 
 #include <QApplication>

@@ -2,9 +2,11 @@
 #include "frmmain.h"
 
 #include "app_settings.h"
+#include "button_art.h"
 #include "cftpconnection.h"
 #include "download_state.h"
 #include "progress_picture.h"
+#include "rkbuttons_h.h"
 #include "socket_control.h"
 #include "twips.h"
 
@@ -62,6 +64,37 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
     button->setGeometry(TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
     if (toolTip)
         button->setToolTip(QString::fromLatin1(toolTip));
+    return button;
+}
+
+// One of the four owner-drawn buttons, restored from the values its designer stored.
+controls::rkButtons_H* MakeMainButton(QWidget* parent, const char* name, const char* caption,
+                                      QRect twips, const char* toolTip, qint32 shape,
+                                      const controls::PictureRef& icon, bool enabled = true) {
+    auto* button = new controls::rkButtons_H(parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setGeometry(TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
+    button->setToolTip(QString::fromLatin1(toolTip));
+    controls::PropertyBag bag;
+    const auto store = [&bag](const char* key, const QVariant& value) {
+        bag.WriteProperty(QString::fromLatin1(key), value, QVariant());
+    };
+    store("Caption", QString::fromLatin1(caption));
+    store("CapAlign", 2);
+    store("BackStyle", 2);
+    store("Shape", shape);
+    store("Mode", 0);
+    store("Value", false);
+    store("ImgAlign", 1);
+    store("Image", QVariant::fromValue(icon));
+    if (!enabled)
+        store("Enabled", false);
+    store("cBack", controls::kSysButtonFace);
+    store("cGradient", 0);
+    store("mPointer", 99);
+    store("mIcon", QVariant::fromValue(HandCursor()));
+    store("Font", FontOf({"MS Sans Serif", "Liberation Sans"}, 8.25));
+    button->ReadProperties(bag);
     return button;
 }
 
@@ -166,12 +199,14 @@ void frmMain::BuildControls() {
     Label9 = MakeLabel(frame, "Label9", QStringLiteral("Complete:"), {4200, 960, 840, 255});
     LBLPR = MakeLabel(frame, "LBLPR", QString(), {5040, 960, 615, 255});
 
-    cmdDownload = MakeButton(client, "cmdDownload", "&Update", {120, 2040, 1095, 375},
-                             "UPDATE QUILLON SOFTWARE");
-    cmdRun = MakeButton(client, "cmdRun", "&Run", {1720, 2040, 1095, 375}, "RUN QUILLON SOFTWARE");
-    cmdRun->setEnabled(false);
-    cmdStop = MakeButton(client, "cmdStop", "&Stop", {3320, 2040, 1095, 375}, "STOP UPDATER");
-    CmdExit = MakeButton(client, "CmdExit", "&Exit", {4920, 2040, 975, 375}, "CLOSE UPDATER");
+    cmdDownload = MakeMainButton(client, "cmdDownload", "&Update", {120, 2040, 1095, 375},
+                                 "UPDATE QUILLON SOFTWARE", 2, UpdateIcon());
+    cmdRun = MakeMainButton(client, "cmdRun", "&Run", {1720, 2040, 1095, 375},
+                            "RUN QUILLON SOFTWARE", 3, RunIcon(), false);
+    cmdStop = MakeMainButton(client, "cmdStop", "&Stop", {3320, 2040, 1095, 375}, "STOP UPDATER", 3,
+                             StopIcon());
+    CmdExit = MakeMainButton(client, "CmdExit", "&Exit", {4920, 2040, 975, 375}, "CLOSE UPDATER", 1,
+                             ExitIcon());
     cmdPause = MakeButton(client, "cmdPause", "&Pause", {2640, 2400, 1095, 375});
 
     Label1 =
@@ -204,10 +239,10 @@ void frmMain::BuildControls() {
     tmrTimeLeft->setObjectName(QStringLiteral("tmrTimeLeft"));
     tmrTimeLeft->setInterval(1000);
 
-    connect(cmdDownload, &QPushButton::clicked, this, &frmMain::cmdDownload_Click);
-    connect(cmdRun, &QPushButton::clicked, this, &frmMain::cmdRun_Click);
-    connect(cmdStop, &QPushButton::clicked, this, &frmMain::cmdStop_Click);
-    connect(CmdExit, &QPushButton::clicked, this, &frmMain::CmdExit_Click);
+    connect(cmdDownload, &controls::rkButtons_H::Click, this, &frmMain::cmdDownload_Click);
+    connect(cmdRun, &controls::rkButtons_H::Click, this, &frmMain::cmdRun_Click);
+    connect(cmdStop, &controls::rkButtons_H::Click, this, &frmMain::cmdStop_Click);
+    connect(CmdExit, &controls::rkButtons_H::Click, this, &frmMain::CmdExit_Click);
     connect(cmdPause, &QPushButton::clicked, this, &frmMain::cmdPause_Click);
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(txtURL, &QLineEdit::textChanged, this, &frmMain::txtURL_Change);

@@ -23,6 +23,9 @@ class SocketControl;
 namespace ftp {
 class CFtpConnection;
 }
+namespace controls {
+class rkButtons_H;
+}
 
 namespace app {
 
@@ -73,7 +76,8 @@ public:
     QLabel* lblStatus;
     QLabel *Label2, *lblSize, *Label3, *lblRecieve, *Label4, *lblSpeed;
     QLabel *Label5, *lblRemaining, *Label6, *lblElapsed, *Label9, *LBLPR;
-    QPushButton *cmdDownload, *cmdRun, *cmdStop, *CmdExit, *cmdPause, *Command1;
+    controls::rkButtons_H *cmdDownload, *cmdRun, *cmdStop, *CmdExit;
+    QPushButton *cmdPause, *Command1;
     QLabel *Label1, *Label8, *Label10, *Label11;
     UrlBox* txtURL;
     QLineEdit *TxtPath, *Text2, *Text1;

@@ -5,6 +5,7 @@
 #include "download_state.h"
 #include "frmmain.h"
 #include "progress_picture.h"
+#include "rkbuttons_h.h"
 #include "socket_control.h"
 #include "ui_seam.h"
 

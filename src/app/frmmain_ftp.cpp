@@ -11,6 +11,7 @@
 #include "ftp_address.h"
 #include "ftp_errors.h"
 #include "progress_picture.h"
+#include "rkbuttons_h.h"
 
 #include <QFile>
 #include <QFileInfo>

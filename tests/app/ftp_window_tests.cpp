@@ -37,13 +37,13 @@ void watchProgress(app::frmMain& w, std::function<void(qint64)> onProgress) {
 }
 
 // Clicks `button` from the event loop, as a user would, the first time `bytes` are passed.
-std::function<void(qint64)> clickAfter(QPushButton* button, qint64 bytes) {
+template <typename Button> std::function<void(qint64)> clickAfter(Button* button, qint64 bytes) {
     auto clicked = std::make_shared<bool>(false);
     return [=](qint64 received) {
         if (*clicked || received < bytes)
             return;
         *clicked = true;
-        QTimer::singleShot(0, button, &QPushButton::click);
+        QTimer::singleShot(0, button, [button] { button->click(); });
     };
 }
 

@@ -5,6 +5,7 @@
 #include "cregister.h"
 #include "download_state.h"
 #include "frmmain.h"
+#include "rkbuttons_h.h"
 #include "scripted_ui.h"
 #include "servers.h"
 #include "socket_control.h"
@@ -58,8 +59,9 @@ public:
     // The enabled states of Update, Pause, Stop, Exit, Run as a string like "01010".
     QString buttons() const {
         QString s;
-        for (QPushButton* b : {window->cmdDownload, window->cmdPause, window->cmdStop,
-                               window->CmdExit, window->cmdRun})
+        const QList<QWidget*> row = {window->cmdDownload, window->cmdPause, window->cmdStop,
+                                     window->CmdExit, window->cmdRun};
+        for (QWidget* b : row)
             s += b->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
         return s;
     }

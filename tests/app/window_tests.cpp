@@ -1,6 +1,7 @@
 // The main window on a real X display: controls, layout in twips, fonts and colours, menus,
 // start-up with the clipboard, the address box, the progress bar, and a screenshot.
 #include "progress_picture.h"
+#include "rkbuttons_h.h"
 #include "twips.h"
 #include "window_fixture.h"
 
@@ -56,7 +57,7 @@ void WindowTests::captionsAndDefaults() {
         {w.Label11, "Change File Name.:"}};
     for (const auto& [label, text] : labels)
         QCOMPARE(label->text(), QString(text));
-    const QList<QPair<QPushButton*, QPair<const char*, const char*>>> buttons = {
+    const QList<QPair<QWidget*, QPair<const char*, const char*>>> buttons = {
         {w.cmdDownload, {"&Update", "UPDATE QUILLON SOFTWARE"}},
         {w.cmdRun, {"&Run", "RUN QUILLON SOFTWARE"}},
         {w.cmdStop, {"&Stop", "STOP UPDATER"}},
@@ -64,7 +65,9 @@ void WindowTests::captionsAndDefaults() {
         {w.cmdPause, {"&Pause", ""}},
         {w.Command1, {"Command1", ""}}};
     for (const auto& [button, texts] : buttons) {
-        QCOMPARE(button->text(), QString(texts.first));
+        auto* drawn = qobject_cast<controls::rkButtons_H*>(button);
+        QCOMPARE(drawn ? drawn->Caption() : qobject_cast<QPushButton*>(button)->text(),
+                 QString(texts.first));
         QCOMPARE(button->toolTip(), QString(texts.second));
     }
     QVERIFY(w.cmdDownload->isEnabled() && w.cmdStop->isEnabled() && w.CmdExit->isEnabled());
@@ -92,7 +95,7 @@ void WindowTests::layoutInTwips() {
     QCOMPARE(w.cmdPause->geometry(), TwipsRect(2640, 2400, 1095, 375));
     QCOMPARE(w.txtURL->geometry().topLeft(), TwipsRect(120, 3120, 1, 1).topLeft());
     QCOMPARE(w.txtURL->width(), TwipsRect(0, 0, 5775, 1).width());
-    for (QPushButton* b : {w.cmdDownload, w.cmdRun, w.cmdStop, w.CmdExit})
+    for (QWidget* b : {w.cmdDownload, w.cmdRun, w.cmdStop, w.CmdExit})
         QCOMPARE(b->y(), TwipsRect(0, 2040, 1, 1).y());
     QVERIFY(w.cmdDownload->x() < w.cmdRun->x() && w.cmdRun->x() < w.cmdStop->x() &&
             w.cmdStop->x() < w.CmdExit->x());
