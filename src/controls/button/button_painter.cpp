@@ -1,103 +1,149 @@
-// Provisional drawing engine: plain face and caption only, so that the widget builds and
-// runs while the full engine is written.
+// The button drawing engine's object: it owns the surface, the window image, the outline,
+// the layout, the caption font and the derived colours, and runs the redraw.
 #include "button_painter.h"
 
-#include <QPainter>
+#include "button_engine.h"
 
 namespace controls {
+
+using namespace engine;
 
 struct ButtonPainter::State {
     QImage surface;
     QImage window;
-    QRegion outer;
-    QRect caption;
+    Outline outline;
+    Layout layout;
+    QFont font;
+    bool fontSet = false;
+    PictureFacts picture;
+    DerivedColors colors;
+    ColorTable table = EmptyTable();
 };
-
-quint32 ResolveColor(OleColor color) {
-    if (color & kSystemColorFlag)
-        return (color & 0xFF) == 18 ? 0x000000 : 0xC0C0C0;
-    return color & 0xFFFFFF;
-}
-
-quint32 ShiftColor(quint32 rgb, int, ShiftKind) {
-    return rgb;
-}
-
-QColor ToQColor(quint32 rgb) {
-    return QColor(rgb & 0xFF, (rgb >> 8) & 0xFF, (rgb >> 16) & 0xFF);
-}
-
-quint32 FromQColor(const QColor& color) {
-    return quint32(color.red()) | quint32(color.green()) << 8 | quint32(color.blue()) << 16;
-}
 
 ButtonPainter::ButtonPainter() : d(std::make_unique<State>()) {
 }
 ButtonPainter::~ButtonPainter() = default;
 
 void ButtonPainter::Resize(QSize size) {
-    d->surface = QImage(size, QImage::Format_RGB32);
-    d->window = d->surface;
+    d->surface = QImage(size.expandedTo(QSize(0, 0)), QImage::Format_RGB32);
+    d->surface.fill(Qt::black);
+    d->window = d->surface.copy();
+    d->outline = {};
+    d->layout = {};
 }
+
 QSize ButtonPainter::size() const {
     return d->surface.size();
 }
-void ButtonPainter::RebuildOutline(const ButtonLook&) {
-    d->outer = QRegion(QRect(QPoint(0, 0), d->surface.size()));
+
+void ButtonPainter::RebuildOutline(const ButtonLook& look) {
+    d->outline = BuildOutline(look, d->surface.size());
 }
+
 QRegion ButtonPainter::outerRegion() const {
-    return d->outer;
+    return d->outline.outer;
 }
+
 QRegion ButtonPainter::faceRegion() const {
-    return d->outer;
+    return d->outline.face;
 }
-void ButtonPainter::Relayout(const ButtonLook&, bool) {
-    d->caption = QRect(QPoint(0, 0), d->surface.size());
+
+QRegion ButtonPainter::secondRegion() const {
+    return d->outline.second;
 }
+
+int ButtonPainter::slant() const {
+    return d->outline.slant;
+}
+
+int ButtonPainter::leftSlantOffset() const {
+    return d->outline.leftSlant;
+}
+
+int ButtonPainter::rightSlantPosition() const {
+    return d->outline.rightSlant;
+}
+
+void ButtonPainter::Relayout(const ButtonLook& look, bool withImage) {
+    if (withImage || !d->layout.built)
+        d->picture = FactsOf(look);
+    if (!d->outline.built)
+        RebuildOutline(look);
+    d->layout = ComputeLayout(look, d->fontSet ? d->font : look.font, d->outline, d->picture);
+}
+
 QRect ButtonPainter::captionRect() const {
-    return d->caption;
+    return d->layout.caption;
 }
+
 QPoint ButtonPainter::imagePosition() const {
-    return {};
+    return d->layout.image;
 }
-void ButtonPainter::UpdateFont(const ButtonLook&) {
+
+void ButtonPainter::UpdateFont(const ButtonLook& look) {
+    // The window font as it stands: face, size, weight, italic, underline, strike-out.
+    d->font = look.font;
+    d->fontSet = true;
 }
+
 PictureFacts ButtonPainter::UpdatePicture(const ButtonLook& look) {
-    if (!look.picture)
-        return {};
-    return {look.picture->image.width(), look.picture->image.height(), look.picture->isIconLike()};
+    d->picture = FactsOf(look);
+    return d->picture;
 }
-void ButtonPainter::UpdateBackColor(const ButtonLook&) {
+
+PictureFacts ButtonPainter::pictureFacts() const {
+    return d->picture;
 }
+
+void ButtonPainter::UpdateBackColor(const ButtonLook& look) {
+    d->colors = DeriveColors(look);
+}
+
 quint32 ButtonPainter::faceColor() const {
-    return 0;
+    return d->colors.face;
 }
 quint32 ButtonPainter::faceShadeColor() const {
-    return 0;
+    return d->colors.shade;
 }
 quint32 ButtonPainter::hoverFaceColor() const {
-    return 0;
+    return d->colors.hover;
 }
 quint32 ButtonPainter::checkedFaceColor() const {
-    return 0;
+    return d->colors.checked;
+}
+
+int ButtonPainter::frameColor() const {
+    return d->table[12];
 }
 
 int ButtonPainter::Redraw(const ButtonLook& look) {
     if (d->surface.isNull())
         return 0;
-    d->surface.fill(ToQColor(ResolveColor(look.backColor)));
-    QPainter p(&d->surface);
-    p.setFont(look.font);
-    p.setPen(ToQColor(ResolveColor(look.foreColor)));
-    p.drawText(d->caption, Qt::AlignCenter | Qt::TextShowMnemonic,
-               QString(look.caption).replace("||", "\n"));
-    p.end();
+    if (!d->outline.built || d->outline.size != d->surface.size())
+        RebuildOutline(look);
+    if (!d->layout.built)
+        Relayout(look, true);
+    (void)d->surface.bits(); // the painter and the pixel writes share one buffer
+    int result = 0;
+    {
+        QPainter painter(&d->surface);
+        const QFont& font = d->fontSet ? d->font : look.font;
+        PaintJob job(look, d->colors, d->outline, d->layout, d->picture, font, d->surface, painter);
+        result = PaintStyle(job);
+        d->table = job.table;
+    }
+    if (result == 0)
+        return 0;
     d->window = d->surface;
-    return 1;
+    if (result == 2)
+        FrameOutline(d->window, look, d->outline, d->colors, d->table);
+    return result;
 }
+
 const QImage& ButtonPainter::windowImage() const {
     return d->window;
 }
+
 const QImage& ButtonPainter::surface() const {
     return d->surface;
 }

@@ -46,6 +46,13 @@ public:
     // The window's visible region (the widget's mask).
     QRegion outerRegion() const;
     QRegion faceRegion() const;
+    // The outline shrunk by one pixel (ellipses: inset by two), for the inner rim.
+    QRegion secondRegion() const;
+    // The slant S of the slanted outlines, the left slant offset (S for outlines 1 and 3,
+    // else 0) and the right slant position (W - S + 1 for outlines 2 and 3, else W).
+    int slant() const;
+    int leftSlantOffset() const;
+    int rightSlantPosition() const;
 
     // Caption rectangle and image position.
     void Relayout(const ButtonLook& look, bool withImage);
@@ -55,6 +62,7 @@ public:
     // The three updates.
     void UpdateFont(const ButtonLook& look);
     PictureFacts UpdatePicture(const ButtonLook& look);
+    PictureFacts pictureFacts() const;
     void UpdateBackColor(const ButtonLook& look);
 
     // Derived colours of the last "BackColor" update (RGB).
@@ -62,6 +70,9 @@ public:
     quint32 faceShadeColor() const;
     quint32 hoverFaceColor() const;
     quint32 checkedFaceColor() const;
+    // Entry 12 of the last redraw's colour table: the colour that frames shaped outlines
+    // (RGB, or -1 for none).
+    int frameColor() const;
 
     // Redraw: runs the style routine into the surface; when it changed anything, copies the
     // surface to the window image and frames the outline there. Returns the style routine's
