@@ -164,6 +164,17 @@ void DrawExtras(QPainter& out, quint32 container, int y) {
         extras[i](look);
         Place(out, look, QSize(100, 36), kLabelW + int(i) * kCellW, y + 2);
     }
+    // The main window's four buttons at their own size, normal and hot.
+    const char* captions[] = {"&Update", "&Run", "&Stop", "&Exit"};
+    const int shapes[] = {2, 3, 3, 1};
+    Label(out, 4, y + 2 * kCellH + 8, "main window");
+    for (int i = 0; i < 8; ++i) {
+        ButtonLook look = BaseLook(2, shapes[i % 4], container);
+        look.caption = captions[i % 4];
+        look.hot = i >= 4;
+        Place(out, look, i % 4 == 3 ? QSize(65, 25) : QSize(73, 25), kLabelW + i * kCellW,
+              y + 2 * kCellH + 16);
+    }
     Label(out, 4, y + kCellH + 4, "image places");
     for (int align = 0; align < 6; ++align) {
         ButtonLook look = BaseLook(0, 0, container);
@@ -185,7 +196,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     const quint32 container = FromQColor(QApplication::palette().color(QPalette::Window));
     const int top = 24;
-    QImage sheet(kLabelW + 9 * kCellW, top + 48 * kCellH + 2 * kCellH + 24, QImage::Format_RGB32);
+    QImage sheet(kLabelW + 9 * kCellW, top + 48 * kCellH + 3 * kCellH + 32, QImage::Format_RGB32);
     sheet.fill(ToQColor(container));
     QPainter out(&sheet);
     for (int shape = 0; shape < 9; ++shape) {
