@@ -429,28 +429,33 @@ struct DialogAnswer {
     QMarginsF marginsMm;
     bool landscape = false;
 
-    static DialogAnswer cancel() { return {Action::Cancel}; }
-    static DialogAnswer runReal() { return {Action::RunReal}; }
-    static DialogAnswer accept() { return {Action::Accept}; }
+    static DialogAnswer make(Action what) {
+        DialogAnswer a;
+        a.action = what;
+        return a;
+    }
+    static DialogAnswer cancel() { return make(Action::Cancel); }
+    static DialogAnswer runReal() { return make(Action::RunReal); }
+    static DialogAnswer accept() { return make(Action::Accept); }
     static DialogAnswer acceptFiles(QStringList chosen, int filter = 0) {
-        DialogAnswer a{Action::Accept};
+        DialogAnswer a = make(Action::Accept);
         a.files = std::move(chosen);
         a.filterIndex = filter;
         return a;
     }
     static DialogAnswer acceptColor(QColor chosen) {
-        DialogAnswer a{Action::Accept};
+        DialogAnswer a = make(Action::Accept);
         a.color = chosen;
         return a;
     }
     static DialogAnswer acceptFont(QFont chosen, QColor colour = {}) {
-        DialogAnswer a{Action::Accept};
+        DialogAnswer a = make(Action::Accept);
         a.font = std::move(chosen);
         a.fontColor = colour;
         return a;
     }
     static DialogAnswer acceptPages(int from, int to, int copyCount = 1) {
-        DialogAnswer a{Action::Accept};
+        DialogAnswer a = make(Action::Accept);
         a.fromPage = from;
         a.toPage = to;
         a.copies = copyCount;
