@@ -1,1 +1,3 @@
 # Tests of the wrapper objects.
+zorv_add_test(wrapper_text_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/wrapper_text_tests.cpp
+              LIBS dialogs_core)
