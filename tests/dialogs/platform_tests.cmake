@@ -1,1 +1,5 @@
 # Tests of the dialog platform layer.
+add_library(dialogs_platform_testhelpers STATIC platform_test_helpers.h platform_test_helpers.cpp)
+target_link_libraries(dialogs_platform_testhelpers PUBLIC dialogs_platform)
+
+zorv_add_test(platform_memory_tests SOURCES platform_memory_tests.cpp LIBS dialogs_platform)
