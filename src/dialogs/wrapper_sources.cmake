@@ -7,3 +7,13 @@ add_library(dialogs_core STATIC
   ${CMAKE_CURRENT_LIST_DIR}/stdfont.h ${CMAKE_CURRENT_LIST_DIR}/stdfont.cpp)
 target_include_directories(dialogs_core PUBLIC ${CMAKE_CURRENT_LIST_DIR})
 target_link_libraries(dialogs_core PUBLIC Qt6::Core)
+
+# The wrapper over the platform's dialogs; left out while the platform layer is absent.
+if(TARGET dialogs_platform)
+  add_library(dialogs STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/cmemory.h ${CMAKE_CURRENT_LIST_DIR}/cmemory.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/gcommondialog.h ${CMAKE_CURRENT_LIST_DIR}/gcommondialog.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ccommondialog.h ${CMAKE_CURRENT_LIST_DIR}/ccommondialog.cpp)
+  target_include_directories(dialogs PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+  target_link_libraries(dialogs PUBLIC dialogs_core dialogs_platform)
+endif()

@@ -1,3 +1,7 @@
 # Tests of the wrapper objects.
 zorv_add_test(wrapper_text_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/wrapper_text_tests.cpp
               LIBS dialogs_core)
+if(TARGET dialogs)
+  zorv_add_test(wrapper_memory_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/wrapper_memory_tests.cpp
+                LIBS dialogs)
+endif()
