@@ -3,3 +3,5 @@ add_library(dialogs_platform_testhelpers STATIC platform_test_helpers.h platform
 target_link_libraries(dialogs_platform_testhelpers PUBLIC dialogs_platform)
 
 zorv_add_test(platform_memory_tests SOURCES platform_memory_tests.cpp LIBS dialogs_platform)
+zorv_add_test(platform_dialog_tests SOURCES platform_dialog_tests.cpp
+              LIBS dialogs_platform dialogs_platform_testhelpers)

@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace platform {
 
@@ -96,14 +97,19 @@ public:
     int maxSize = 0;
     bool quiet = false;
 
+    std::optional<QFont> scripted; // the font of a scripted answer, taken as it is
+
+    QFont chosen() const { return scripted ? *scripted : selectedFont(); }
+
     void accept() override {
-        const double points = currentFont().pointSizeF();
+        const double points = (scripted ? *scripted : currentFont()).pointSizeF();
         if ((minSize > 0 && points < minSize) || (maxSize > 0 && points > maxSize)) {
             if (!quiet)
                 QMessageBox::warning(this, windowTitle(),
                                      QStringLiteral("Size must be between %1 and %2 points.")
                                          .arg(minSize)
                                          .arg(maxSize));
+            scripted.reset();
             return;
         }
         QFontDialog::accept();
@@ -162,6 +168,7 @@ BOOL ChooseFontA(CHOOSEFONT* cf) {
     COLORREF colour = cf->rgbColors;
     auto apply = [&](const DialogAnswer& answer) {
         dialog.setCurrentFont(answer.font);
+        dialog.scripted = answer.font;
         if (answer.fontColor.isValid())
             colour = toColorRef(answer.fontColor);
         dialog.accept();
@@ -170,7 +177,7 @@ BOOL ChooseFontA(CHOOSEFONT* cf) {
                            dialogWindow(dialog, hooked), apply))
         return FALSE;
 
-    const QFont font = dialog.selectedFont();
+    const QFont font = dialog.chosen();
     LOGFONT out = lf;
     out.lfHeight = -LONG(std::lround(font.pointSizeF() * pixelsPerPoint()));
     out.lfWidth = 0;
