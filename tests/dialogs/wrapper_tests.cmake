@@ -5,3 +5,7 @@ if(TARGET dialogs)
   zorv_add_test(wrapper_memory_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/wrapper_memory_tests.cpp
                 LIBS dialogs)
 endif()
+if(TARGET dialogs)
+  zorv_add_test(wrapper_dialog_tests SOURCES ${CMAKE_CURRENT_LIST_DIR}/wrapper_dialog_tests.cpp
+                LIBS dialogs)
+endif()
