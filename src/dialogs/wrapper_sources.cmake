@@ -17,3 +17,9 @@ if(TARGET dialogs_platform)
   target_include_directories(dialogs PUBLIC ${CMAKE_CURRENT_LIST_DIR})
   target_link_libraries(dialogs PUBLIC dialogs_core dialogs_platform)
 endif()
+
+# A small program that shows each dialog through cCommonDialog and prints the results.
+if(TARGET dialogs)
+  add_executable(dialog_demo ${CMAKE_CURRENT_LIST_DIR}/demo/dialog_demo.cpp)
+  target_link_libraries(dialog_demo PRIVATE dialogs)
+endif()
