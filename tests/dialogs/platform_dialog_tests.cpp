@@ -271,7 +271,7 @@ void PlatformDialogTests::hookMessagesInOrder() {
     // Between them, in this order: the type change, a selection change, OK, CDN_FILEOK.
     const qsizetype type = ev.indexOf(HookEvent{WM_NOTIFY, CDN_TYPECHANGE});
     const qsizetype sel = ev.indexOf(HookEvent{WM_NOTIFY, CDN_SELCHANGE}, type);
-    const qsizetype command = ev.indexOf(HookEvent{WM_COMMAND, 0});
+    const qsizetype command = ev.indexOf(HookEvent{WM_COMMAND, IDOK});
     const qsizetype ok = ev.indexOf(HookEvent{WM_NOTIFY, CDN_FILEOK});
     QVERIFY(ev.contains(HookEvent{WM_NOTIFY, CDN_FOLDERCHANGE}));
     QVERIFY(command > 0 && command < type);
@@ -340,7 +340,7 @@ void PlatformDialogTests::colourWithCustomColours() {
     QCOMPARE(out[0], COLORREF(0x0000FF));
     QCOMPARE(out[1], COLORREF(0x00FF00));
     QCOMPARE(out[7], in[7]);
-    QCOMPARE(hookLog().events, (Events{{WM_INITDIALOG, 0}, {WM_COMMAND, 0}, {WM_DESTROY, 0}}));
+    QCOMPARE(hookLog().events, (Events{{WM_INITDIALOG, 0}, {WM_COMMAND, IDOK}, {WM_DESTROY, 0}}));
 }
 
 void PlatformDialogTests::colourCancelled() {

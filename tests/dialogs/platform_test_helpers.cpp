@@ -7,7 +7,7 @@ HookLog& hookLog() {
     return log;
 }
 
-UINT recordingHook(HWND hDlg, UINT msg, WPARAM, LPARAM lParam) {
+UINT recordingHook(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     HookLog& log = hookLog();
     int code = 0;
     if (msg == WM_NOTIFY) {
@@ -15,6 +15,8 @@ UINT recordingHook(HWND hDlg, UINT msg, WPARAM, LPARAM lParam) {
         if (ReadMemory(Address(lParam), &header, sizeof header))
             code = int(header.code);
     }
+    if (msg == WM_COMMAND)
+        code = int(wParam & 0xFFFF); // the button's command id
     log.events.append({msg, code});
     log.windows.append(hDlg);
     if (msg == WM_NOTIFY && code == CDN_FILEOK && log.refuseFileOk > 0) {

@@ -30,7 +30,8 @@ public:
     QList<DialogKind> kinds;
 };
 
-// What the recording hook saw: message and, for WM_NOTIFY, the notification code (else 0).
+// What the recording hook saw: message and, for WM_NOTIFY, the notification code, for
+// WM_COMMAND the command id (else 0).
 struct HookEvent {
     UINT msg;
     int code;

@@ -5,3 +5,7 @@ target_link_libraries(dialogs_platform_testhelpers PUBLIC dialogs_platform)
 zorv_add_test(platform_memory_tests SOURCES platform_memory_tests.cpp LIBS dialogs_platform)
 zorv_add_test(platform_dialog_tests SOURCES platform_dialog_tests.cpp
               LIBS dialogs_platform dialogs_platform_testhelpers)
+zorv_add_test(platform_x11_tests SOURCES platform_x11_tests.cpp
+              LIBS dialogs_platform dialogs_platform_testhelpers X11)
+target_compile_definitions(platform_x11_tests
+                           PRIVATE ZORV_SCREENSHOT_DIR="${CMAKE_BINARY_DIR}/screenshots")
