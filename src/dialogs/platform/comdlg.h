@@ -365,6 +365,23 @@ static_assert(sizeof(PAGESETUPDLG) == 84);
 BOOL PageSetupDlgA(PAGESETUPDLG* psd);
 
 // ---- extended errors -----------------------------------------------------------------------
+// What each operation reports:
+//  - a record size other than the record's (76, 36, 60, 66, 84): CDERR_STRUCTSIZE;
+//  - a hook flag with no registered procedure in the hook field: CDERR_NOHOOK;
+//  - file dialogs: a file buffer of size 0, of a "negative" size (above 0x7FFFFFFF) or
+//    larger than the block it lies in, a title buffer likewise, or a filter with an odd number
+//    of parts or without its terminating empty part: CDERR_INITIALIZATION; a result longer
+//    than nMaxFile: FNERR_BUFFERTOOSMALL, the needed size (bytes, zeros included) in the
+//    buffer's first two bytes;
+//  - colour: lpCustColors not 64 readable bytes: CDERR_INITIALIZATION;
+//  - font: lpLogFont not 60 readable bytes, or CF_LIMITSIZE with a negative size:
+//    CDERR_INITIALIZATION; nSizeMax below nSizeMin: CFERR_MAXLESSTHANMIN;
+//  - print: nFromPage above nToPage or nMinPage above nMaxPage (and with PD_PAGENUMS a range
+//    outside nMinPage..nMaxPage): PDERR_INITFAILURE;
+//  - page setup: negative margins with PSD_MARGINS: CDERR_INITIALIZATION.
+// Hooks receive WM_INITDIALOG with lParam 0 once the dialog is shown (file dialogs then send
+// CDN_INITDONE and CDN_FOLDERCHANGE), WM_NOTIFY with lParam the Address of an NMHDR that
+// lives for the call, WM_COMMAND for button presses and WM_DESTROY when the dialog closes.
 constexpr DWORD CDERR_DIALOGFAILURE = 0xFFFF;
 constexpr DWORD CDERR_STRUCTSIZE = 0x0001;
 constexpr DWORD CDERR_INITIALIZATION = 0x0002;
