@@ -54,6 +54,8 @@ private slots:
     void printPages();
     void printErrors();
     void pageSetupMargins();
+    void printSetupAndDefaults();
+    void filterIndexOutOfRangeStartsOnFirst();
     void scriptThatNeverClosesIsCutOff();
 
 private:
@@ -539,6 +541,48 @@ void PlatformDialogTests::pageSetupMargins() {
     psd.lStructSize = 80;
     QCOMPARE(PageSetupDlgA(&psd), FALSE);
     QCOMPARE(CommDlgExtendedError(), CDERR_STRUCTSIZE);
+}
+
+void PlatformDialogTests::printSetupAndDefaults() {
+    // PD_RETURNDEFAULT fills the device blocks without showing anything.
+    ScopedScript script([](DialogKind kind, QWidget*) {
+        return kind == DialogKind::PrintSetup ? DialogAnswer::accept() : DialogAnswer::cancel();
+    });
+    PRINTDLG def = printRecord(PD_RETURNDEFAULT);
+    QCOMPARE(PrintDlgA(&def), TRUE);
+    QCOMPARE(script.calls, 0);
+    QCOMPARE(int(devMode(def.hDevMode).dmSize), int(sizeof(DEVMODE)));
+    QVERIFY(GlobalSize(def.hDevNames) > sizeof(DEVNAMES));
+    GlobalFree(def.hDevNames);
+
+    // Print setup runs its own dialog and calls the setup hook, not the print hook; the device
+    // mode given in is updated in place.
+    PRINTDLG setup = printRecord(PD_PRINTSETUP | PD_ENABLESETUPHOOK);
+    setup.hDevMode = def.hDevMode;
+    setup.lpfnSetupHook = RegisterHookProc(&recordingHook);
+    QCOMPARE(PrintDlgA(&setup), TRUE);
+    QCOMPARE(script.kinds, QList<DialogKind>{DialogKind::PrintSetup});
+    QCOMPARE(setup.hDevMode, def.hDevMode);
+    QCOMPARE(hookLog().events.front(), (HookEvent{WM_INITDIALOG, 0}));
+    GlobalFree(setup.hDevMode);
+    GlobalFree(setup.hDevNames);
+
+    PRINTDLG noHook = printRecord(PD_ENABLEPRINTHOOK);
+    QCOMPARE(PrintDlgA(&noHook), FALSE);
+    QCOMPARE(CommDlgExtendedError(), CDERR_NOHOOK);
+}
+
+void PlatformDialogTests::filterIndexOutOfRangeStartsOnFirst() {
+    FileRecord rec(260, twoPairFilter());
+    rec.ofn.nFilterIndex = 9;
+    QString shown;
+    ScopedScript script([&](DialogKind, QWidget* dialog) {
+        shown = qobject_cast<QFileDialog*>(dialog)->selectedNameFilter();
+        return DialogAnswer::acceptFiles({a_});
+    });
+    QCOMPARE(GetOpenFileNameA(&rec.ofn), TRUE);
+    QCOMPARE(shown, QString("Text (*.txt)"));
+    QCOMPARE(rec.ofn.nFilterIndex, DWORD(1));
 }
 
 void PlatformDialogTests::scriptThatNeverClosesIsCutOff() {
