@@ -417,6 +417,116 @@ bool GCommonDialog::VBPrintDlg(std::int32_t& hdc, std::int32_t& PrintRange, bool
     return true;
 }
 
+bool GCommonDialog::VBPageSetupDlg2(std::int32_t Owner, bool DisableMargins,
+                                    bool DisableOrientation, bool DisablePaper, bool DisablePrinter,
+                                    double& LeftMargin, double& RightMargin, double& TopMargin,
+                                    double& BottomMargin, double MinLeftMargin,
+                                    double MinRightMargin, double MinTopMargin,
+                                    double MinBottomMargin, std::int32_t& PaperSize,
+                                    std::int32_t& Orientation, std::int32_t& PrintQuality,
+                                    std::int32_t& Units, QObject* Printer, std::int32_t& flags,
+                                    bool Hook, DialogEventSink* EventSink) {
+    Begin();
+    const bool inches = Units == 1;
+    const double divisor = inches ? 1000.0 : 100.0;
+    auto toRecord = [divisor](double value) {
+        return platform::LONG(std::lround(value * divisor));
+    };
+    platform::PAGESETUPDLG psd{};
+    psd.lStructSize = sizeof(psd);
+    psd.hwndOwner = OwnerField(Owner);
+    psd.Flags =
+        std::uint32_t(flags) | platform::PSD_MARGINS |
+        (inches ? platform::PSD_INTHOUSANDTHSOFINCHES : platform::PSD_INHUNDREDTHSOFMILLIMETERS);
+    psd.Flags &= ~(platform::PSD_ENABLEPAGESETUPHOOK | platform::PSD_ENABLEPAGESETUPTEMPLATE |
+                   platform::PSD_ENABLEPAGESETUPTEMPLATEHANDLE);
+    if (DisableMargins)
+        psd.Flags |= platform::PSD_DISABLEMARGINS;
+    if (DisableOrientation)
+        psd.Flags |= platform::PSD_DISABLEORIENTATION;
+    if (DisablePaper)
+        psd.Flags |= platform::PSD_DISABLEPAPER;
+    if (DisablePrinter)
+        psd.Flags |= platform::PSD_DISABLEPRINTER;
+    psd.rtMargin = {toRecord(LeftMargin), toRecord(TopMargin), toRecord(RightMargin),
+                    toRecord(BottomMargin)};
+    if (MinLeftMargin != 0 || MinRightMargin != 0 || MinTopMargin != 0 || MinBottomMargin != 0) {
+        psd.Flags |= platform::PSD_MINMARGINS;
+        psd.rtMinMargin = {toRecord(MinLeftMargin), toRecord(MinTopMargin),
+                           toRecord(MinRightMargin), toRecord(MinBottomMargin)};
+    }
+    // The caller's paper, orientation and quality travel in a device mode block.
+    platform::DEVMODE in{};
+    in.dmSize = sizeof(in);
+    if (Orientation > 0) {
+        in.dmFields |= platform::DM_ORIENTATION;
+        in.dmOrientation = short(Orientation);
+    }
+    if (PaperSize > 0) {
+        in.dmFields |= platform::DM_PAPERSIZE;
+        in.dmPaperSize = short(PaperSize);
+    }
+    if (PrintQuality != 0) {
+        in.dmFields |= platform::DM_PRINTQUALITY;
+        in.dmPrintQuality = short(PrintQuality);
+    }
+    psd.hDevMode = platform::GlobalAlloc(platform::GHND, sizeof(in));
+    if (const Address at = platform::GlobalLock(psd.hDevMode); at != 0) {
+        platform::WriteMemory(at, &in, sizeof(in));
+        platform::GlobalUnlock(psd.hDevMode);
+    }
+    if (Hook) {
+        psd.Flags |= platform::PSD_ENABLEPAGESETUPHOOK;
+        psd.lpfnPageSetupHook = platform::RegisterHookProc(&mDialogHook::PageSetupHook);
+    }
+    Hooked(Hook, EventSink);
+    Finish(platform::PageSetupDlgA(&psd));
+    if (apiReturn_ != 1) {
+        if (psd.hDevMode != 0)
+            platform::GlobalFree(psd.hDevMode);
+        return false;
+    }
+    TakeDevMode(psd.hDevMode, devMode_);
+    if (psd.hDevNames != 0)
+        platform::GlobalFree(psd.hDevNames);
+    Units = HasFlag(psd.Flags, platform::PSD_INTHOUSANDTHSOFINCHES) ? 1 : 0;
+    const double back = Units == 1 ? 1000.0 : 100.0;
+    LeftMargin = psd.rtMargin.left / back;
+    RightMargin = psd.rtMargin.right / back;
+    TopMargin = psd.rtMargin.top / back;
+    BottomMargin = psd.rtMargin.bottom / back;
+    PaperSize = devMode_.dmPaperSize;
+    Orientation = devMode_.dmOrientation;
+    PrintQuality = devMode_.dmPrintQuality;
+    flags = std::int32_t(psd.Flags);
+    SetDeclaredProperty(Printer, "Orientation", int(devMode_.dmOrientation));
+    SetDeclaredProperty(Printer, "PaperSize", int(devMode_.dmPaperSize));
+    SetDeclaredProperty(Printer, "PrintQuality", int(devMode_.dmPrintQuality));
+    return true;
+}
+
+bool GCommonDialog::VBPageSetupDlg(std::int32_t Owner, bool DisableMargins, bool DisableOrientation,
+                                   bool DisablePaper, bool DisablePrinter, std::int32_t& LeftMargin,
+                                   std::int32_t& RightMargin, std::int32_t& TopMargin,
+                                   std::int32_t& BottomMargin, std::int32_t MinLeftMargin,
+                                   std::int32_t MinRightMargin, std::int32_t MinTopMargin,
+                                   std::int32_t MinBottomMargin, std::int32_t& PaperSize,
+                                   std::int32_t& Orientation, std::int32_t& PrintQuality,
+                                   std::int32_t& Units, QObject* Printer, std::int32_t& flags,
+                                   bool Hook, DialogEventSink* EventSink) {
+    double left = LeftMargin, right = RightMargin, top = TopMargin, bottom = BottomMargin;
+    if (!VBPageSetupDlg2(Owner, DisableMargins, DisableOrientation, DisablePaper, DisablePrinter,
+                         left, right, top, bottom, MinLeftMargin, MinRightMargin, MinTopMargin,
+                         MinBottomMargin, PaperSize, Orientation, PrintQuality, Units, Printer,
+                         flags, Hook, EventSink))
+        return false;
+    LeftMargin = std::int32_t(std::lround(left));
+    RightMargin = std::int32_t(std::lround(right));
+    TopMargin = std::int32_t(std::lround(top));
+    BottomMargin = std::int32_t(std::lround(bottom));
+    return true;
+}
+
 namespace mDialogHook {
 
 namespace {

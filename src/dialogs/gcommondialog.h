@@ -84,7 +84,27 @@ public:
                     bool& PrintToFile, bool& Collate, bool PreventWarning, std::int32_t Owner,
                     QObject* Printer, std::int32_t& flags, bool Hook, DialogEventSink* EventSink);
 
-    // The printer's device mode as the last print dialog returned it.
+    // Page setup; Units 0 gives margins in millimetres, 1 in inches, and comes back as the
+    // unit the dialog used. Margins below their minimums come back raised to them.
+    bool VBPageSetupDlg2(std::int32_t Owner, bool DisableMargins, bool DisableOrientation,
+                         bool DisablePaper, bool DisablePrinter, double& LeftMargin,
+                         double& RightMargin, double& TopMargin, double& BottomMargin,
+                         double MinLeftMargin, double MinRightMargin, double MinTopMargin,
+                         double MinBottomMargin, std::int32_t& PaperSize, std::int32_t& Orientation,
+                         std::int32_t& PrintQuality, std::int32_t& Units, QObject* Printer,
+                         std::int32_t& flags, bool Hook, DialogEventSink* EventSink);
+    // The same with whole-unit margins.
+    bool VBPageSetupDlg(std::int32_t Owner, bool DisableMargins, bool DisableOrientation,
+                        bool DisablePaper, bool DisablePrinter, std::int32_t& LeftMargin,
+                        std::int32_t& RightMargin, std::int32_t& TopMargin,
+                        std::int32_t& BottomMargin, std::int32_t MinLeftMargin,
+                        std::int32_t MinRightMargin, std::int32_t MinTopMargin,
+                        std::int32_t MinBottomMargin, std::int32_t& PaperSize,
+                        std::int32_t& Orientation, std::int32_t& PrintQuality, std::int32_t& Units,
+                        QObject* Printer, std::int32_t& flags, bool Hook,
+                        DialogEventSink* EventSink);
+
+    // The printer's device mode as the last print or page-setup dialog returned it.
     const platform::DEVMODE& DevMode() const { return devMode_; }
 
 private:

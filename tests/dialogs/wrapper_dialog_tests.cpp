@@ -375,6 +375,49 @@ private slots:
         QCOMPARE(d.Copies(), 3);
     }
 
+    void pageSetup_data() {
+        QTest::addColumn<int>("units");
+        QTest::addColumn<double>("minLeft");
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<QList<double>>("margins"); // left, right, top, bottom after the dialog
+        QTest::addColumn<int>("orientation");
+        QTest::newRow("millimetres") << 0 << 0.0 << true << QList<double>{10, 30, 20, 40} << 2;
+        QTest::newRow("inches") << 1 << 0.0 << true
+                                << QList<double>{10 / 25.4, 30 / 25.4, 20 / 25.4, 40 / 25.4} << 2;
+        QTest::newRow("minimum raises the left margin")
+            << 0 << 15.0 << true << QList<double>{15, 30, 20, 40} << 2;
+        QTest::newRow("cancel keeps the caller's values")
+            << 0 << 0.0 << false << QList<double>{5, 6, 7, 8} << 1;
+    }
+    void pageSetup() {
+        QFETCH(int, units);
+        QFETCH(double, minLeft);
+        QFETCH(bool, accept);
+        QFETCH(QList<double>, margins);
+        QFETCH(int, orientation);
+        DialogAnswer answer = DialogAnswer::accept();
+        answer.marginsMm = QMarginsF(10, 20, 30, 40);
+        answer.landscape = true;
+        Script script({accept ? answer : DialogAnswer::cancel()});
+        const int blocks = platform::LiveBlockCount();
+        GCommonDialog g;
+        double l = 5, r = 6, t = 7, b = 8;
+        std::int32_t paper = 9, orient = 1, quality = 0, unitsIo = units, flags = 0;
+        PrinterObject printer;
+        QCOMPARE(g.VBPageSetupDlg2(-1, false, false, false, false, l, r, t, b, minLeft, 0, 0, 0,
+                                   paper, orient, quality, unitsIo, &printer, flags, false,
+                                   nullptr),
+                 accept);
+        const QList<double> got{l, r, t, b};
+        for (int i = 0; i < 4; ++i)
+            QVERIFY2(std::abs(got[i] - margins[i]) < 0.011, qPrintable(QString::number(got[i])));
+        QCOMPARE(orient, orientation);
+        QCOMPARE(unitsIo, units);
+        if (accept)
+            QCOMPARE(printer.Orientation, orientation);
+        QCOMPARE(platform::LiveBlockCount(), blocks);
+    }
+
     void helpErrors() {
         platform::ClearHelpCalls();
         cCommonDialog d;
