@@ -152,6 +152,7 @@ void PlatformDialogTests::openRefusesUnusableRecords_data() {
     QTest::newRow("buffer larger than its block") << 4 << CDERR_INITIALIZATION;
     QTest::newRow("hook flag without hook") << 5 << CDERR_NOHOOK;
     QTest::newRow("unterminated filter") << 6 << CDERR_INITIALIZATION;
+    QTest::newRow("template without module") << 7 << CDERR_NOHINSTANCE;
 }
 
 void PlatformDialogTests::openRefusesUnusableRecords() {
@@ -179,6 +180,9 @@ void PlatformDialogTests::openRefusesUnusableRecords() {
         break;
     case 6:
         rec.ofn.lpstrFilter = unterminated.address();
+        break;
+    case 7:
+        rec.ofn.Flags = OFN_ENABLETEMPLATE;
         break;
     }
     ScopedScript script([&](DialogKind, QWidget*) { return DialogAnswer::acceptFiles({a_}); });

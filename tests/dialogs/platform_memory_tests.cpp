@@ -255,6 +255,11 @@ void PlatformMemoryTests::lastErrorText() {
     QCOMPARE(LoadLibraryA("/nonexistent/libnothing.so"), HMODULE(0));
     QCOMPARE(GetLastError(), ERROR_MOD_NOT_FOUND);
     QCOMPARE(FreeLibrary(0x1234), FALSE);
+    const HMODULE libc = LoadLibraryA("libc.so.6");
+    QVERIFY(libc != 0);
+    QCOMPARE(FreeLibrary(libc), TRUE);
+    QCOMPARE(FreeLibrary(libc), FALSE);
+    QCOMPARE(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 namespace {

@@ -368,6 +368,8 @@ BOOL PageSetupDlgA(PAGESETUPDLG* psd);
 // What each operation reports:
 //  - a record size other than the record's (76, 36, 60, 66, 84): CDERR_STRUCTSIZE;
 //  - a hook flag with no registered procedure in the hook field: CDERR_NOHOOK;
+//  - file dialogs with OFN_ENABLETEMPLATE and no hInstance: CDERR_NOHINSTANCE (templates are
+//    otherwise ignored: the Qt dialog is shown as it is);
 //  - file dialogs: a file buffer of size 0, of a "negative" size (above 0x7FFFFFFF) or
 //    larger than the block it lies in, a title buffer likewise, or a filter with an odd number
 //    of parts or without its terminating empty part: CDERR_INITIALIZATION; a result longer

@@ -102,6 +102,9 @@ BOOL runFileDialog(OPENFILENAME* ofn, bool save) {
     const bool hooked = flags & OFN_ENABLEHOOK;
     if (hooked && !HookProcFromAddress(ofn->lpfnHook))
         return fail(CDERR_NOHOOK);
+    // A template needs the module that holds it; the template itself is not shown here.
+    if ((flags & OFN_ENABLETEMPLATE) && ofn->hInstance == 0)
+        return fail(CDERR_NOHINSTANCE);
     QList<QPair<QString, QString>> filters;
     if (!readFilter(ofn->lpstrFilter, filters))
         return fail(CDERR_INITIALIZATION);
