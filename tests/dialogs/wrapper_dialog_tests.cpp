@@ -281,6 +281,64 @@ private slots:
         QVERIFY(mDialogHook::Registered() == nullptr);
     }
 
+    // Each message sent to a hook entry point while the dialog is open: the event it raises,
+    // the value returned and the dialog's message result.
+    void hookDispatch_data() {
+        QTest::addColumn<int>("msg");
+        QTest::addColumn<int>("code");
+        QTest::addColumn<bool>("refuse");
+        QTest::addColumn<QString>("event");
+        QTest::addColumn<int>("returned");
+        QTest::addColumn<int>("msgResult"); // -1: not written
+        QTest::newRow("init") << 0x110 << 0 << false << "InitDialog" << 0 << -1;
+        QTest::newRow("destroy") << 0x2 << 0 << false << "DialogClose" << 0 << -1;
+        QTest::newRow("command") << 0x111 << 0 << false << "WMCommand 7" << 0 << -1;
+        QTest::newRow("type") << 0x4E << -607 << false << "TypeChange" << 0 << -1;
+        QTest::newRow("ok accepted") << 0x4E << -606 << false << "ConfirmOK" << 0 << 0;
+        QTest::newRow("ok refused") << 0x4E << -606 << true << "ConfirmOK" << 1 << 1;
+        QTest::newRow("folder") << 0x4E << -603 << false << "FolderChange" << 0 << -1;
+        QTest::newRow("selection") << 0x4E << -602 << false << "FileChange" << 0 << -1;
+        QTest::newRow("other notification") << 0x4E << -601 << false << "" << 0 << -1;
+        QTest::newRow("other message") << 0x200 << 0 << false << "" << 0 << -1;
+    }
+    void hookDispatch() {
+        QFETCH(int, msg);
+        QFETCH(int, code);
+        QFETCH(bool, refuse);
+        QFETCH(QString, event);
+        QFETCH(int, returned);
+        QFETCH(int, msgResult);
+        cCommonDialog d;
+        EventLog log(d);
+        log.refusals = refuse ? 1 : 0;
+        d.setHookDialog(true);
+        platform::UINT result = 99;
+        QStringList raised;
+        int written = -2;
+        platform::SetDialogScript([&](DialogKind, QWidget* dialog) {
+            const platform::HWND h = platform::HandleFromWidget(dialog);
+            platform::SetWindowLongA(h, platform::DWL_MSGRESULT, -1);
+            const platform::NMHDR header{h, 0, platform::UINT(code)};
+            platform::LockedBlock block(sizeof(header));
+            platform::WriteMemory(block.address(), &header, sizeof(header));
+            const int before = int(log.events.size());
+            result = mDialogHook::ColorHook(h, platform::UINT(msg), 7,
+                                            platform::LPARAM(block.address()));
+            raised = log.events.mid(before);
+            written = platform::GetWindowLongA(h, platform::DWL_MSGRESULT);
+            return DialogAnswer::cancel();
+        });
+        d.ShowColor();
+        platform::SetDialogScript({});
+        QCOMPARE(raised, event.isEmpty() ? QStringList() : QStringList{event});
+        QCOMPARE(int(result), returned);
+        QCOMPARE(written, msgResult);
+        // With nothing registered the entry points answer 0 and raise nothing.
+        const int before = int(log.events.size());
+        QCOMPARE(mDialogHook::FontHook(1, platform::UINT(msg), 7, 0), 0u);
+        QCOMPARE(int(log.events.size()), before);
+    }
+
     void confirmRefusalKeepsTheDialogOpen() {
         Script script({DialogAnswer::acceptFiles({a}), DialogAnswer::acceptFiles({b})});
         cCommonDialog d;
