@@ -186,8 +186,8 @@ COLORREF GetSysColor(int index) {
         rgb(192, 192, 192), rgb(49, 106, 197),  rgb(236, 233, 216)};
     if (index < 0 || index > 30)
         return 0;
-    if (!qApp)
-        return classic[index];
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return classic[index]; // no palette without a GUI application
     const QPalette p = QApplication::palette();
     switch (index) {
     case COLOR_WINDOW:
