@@ -109,13 +109,24 @@ void PlatformX11Tests::fontDialogShown() {
     CHOOSEFONT cf{};
     cf.lStructSize = sizeof cf;
     cf.lpLogFont = logFont.address();
+    cf.Flags = CF_EFFECTS;
+    cf.rgbColors = 0x0000FF;
     ShownCheck check;
     QFont font;
     font.setPointSize(11);
-    ScopedScript script(check.answerWith(DialogAnswer::acceptFont(font)));
+    bool colourButtonShown = false;
+    const DialogScript answer = check.answerWith(DialogAnswer::acceptFont(font));
+    ScopedScript script([&](DialogKind kind, QWidget* dialog) {
+        const DialogAnswer a = answer(kind, dialog);
+        auto* button = dialog->findChild<QPushButton*>("fontColorButton");
+        colourButtonShown = button && button->isVisible();
+        return a;
+    });
     QCOMPARE(ChooseFontA(&cf), TRUE);
     QVERIFY(check.exposed);
+    QVERIFY(colourButtonShown); // the effects offer a colour
     QCOMPARE(cf.iPointSize, 110);
+    QCOMPARE(cf.rgbColors, COLORREF(0x0000FF)); // the answer chose none: kept
 }
 
 void PlatformX11Tests::printDialogShown() {

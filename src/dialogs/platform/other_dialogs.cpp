@@ -7,11 +7,15 @@
 
 #include <QColorDialog>
 #include <QFontDialog>
+#include <QGridLayout>
+#include <QIcon>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPageSetupDialog>
+#include <QPixmap>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPushButton>
 
 #include <cmath>
 #include <cstring>
@@ -166,6 +170,30 @@ BOOL ChooseFontA(CHOOSEFONT* cf) {
     dialog.maxSize = maxSize;
     dialog.quiet = HasDialogScript();
     COLORREF colour = cf->rgbColors;
+    if (cf->Flags & CF_EFFECTS) {
+        // Qt's font dialog has no colour choice: a button below it opens the colour dialog.
+        auto* button = new QPushButton(QStringLiteral("&Color..."), &dialog);
+        button->setObjectName(QStringLiteral("fontColorButton"));
+        auto showSwatch = [button, &colour] {
+            QPixmap swatch(16, 16);
+            swatch.fill(fromColorRef(colour));
+            button->setIcon(QIcon(swatch));
+        };
+        showSwatch();
+        QObject::connect(button, &QPushButton::clicked, &dialog, [&dialog, &colour, showSwatch] {
+            const QColor picked =
+                QColorDialog::getColor(fromColorRef(colour), &dialog, QStringLiteral("Color"),
+                                       QColorDialog::DontUseNativeDialog);
+            if (picked.isValid()) {
+                colour = toColorRef(picked);
+                showSwatch();
+            }
+        });
+        if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+            grid->addWidget(button, grid->rowCount(), 0, 1, 1, Qt::AlignLeft);
+        else if (dialog.layout())
+            dialog.layout()->addWidget(button);
+    }
     auto apply = [&](const DialogAnswer& answer) {
         dialog.setCurrentFont(answer.font);
         dialog.scripted = answer.font;
