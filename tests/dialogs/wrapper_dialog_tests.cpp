@@ -493,6 +493,38 @@ private slots:
         QCOMPARE(source, QString("wrappertest.cCommonDialog"));
     }
 
+    void helpShown() {
+        platform::ClearHelpCalls();
+        platform::SetHelpOpener([](const QString&) { return true; });
+        QFile help(dir.filePath("shown.hlp"));
+        QVERIFY(help.open(QIODevice::WriteOnly));
+        help.close();
+        cCommonDialog d;
+        d.setHelpFile(help.fileName());
+        d.setHelpCommand(0x3);
+        d.setHelpKey("not passed");
+        d.sethWnd(0);
+        QCOMPARE(ErrorNumberOf([&] { d.ShowHelp(); }), 0);
+        platform::SetHelpOpener(nullptr);
+        const auto calls = platform::HelpCalls();
+        QCOMPARE(calls.size(), 1);
+        QCOMPARE(calls[0].file, help.fileName());
+        QCOMPARE(calls[0].command, 0x3u);
+        QCOMPARE(calls[0].data, 0u);
+    }
+
+    void libraryHandle() {
+        cCommonDialog d;
+        d.cdLoadLibrary("libm.so.6");
+        const std::int32_t loaded = d.hInstance();
+        QVERIFY(loaded > 0);
+        d.cdFreeLibrary();
+        QCOMPARE(platform::FreeLibrary(platform::HMODULE(loaded)), 0); // already freed
+        d.cdLoadLibrary("no-such-module-here.so");
+        QCOMPARE(d.hInstance(), 0);
+        d.cdFreeLibrary(); // nothing to free
+    }
+
     void helpPosition() {
         platform::ClearHelpCalls();
         const int blocks = platform::LiveBlockCount();
