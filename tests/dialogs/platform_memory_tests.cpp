@@ -28,7 +28,6 @@ private slots:
     void systemColours();
     void lastErrorText();
     void helpEngine();
-    void fontObjectProperties();
 };
 
 void PlatformMemoryTests::recordSizes_data() {
@@ -298,21 +297,6 @@ void PlatformMemoryTests::helpEngine() {
     QCOMPARE(WinHelpA(0, nullptr, HELP_QUIT, 0), TRUE);
     QCOMPARE(HelpCalls().size(), 6);
     SetHelpOpener(nullptr);
-}
-
-void PlatformMemoryTests::fontObjectProperties() {
-    StdFont font;
-    QVERIFY(font.setProperty(StdFont::Name, "Serif"));
-    QVERIFY(font.setProperty(StdFont::Size, 12.5));
-    QVERIFY(font.setProperty(StdFont::Bold, true));
-    QCOMPARE(font.property(StdFont::Weight).toInt(), 700);
-    QVERIFY(font.setProperty(StdFont::Weight, 400));
-    QCOMPARE(font.property(StdFont::Bold).toBool(), false);
-    QVERIFY(!font.setProperty(StdFont::Size, 0));
-    QCOMPARE(font.property(StdFont::Size).toDouble(), 12.5);
-    QVERIFY(!font.property(1).isValid());
-    QVERIFY(!font.setProperty(1, 5));
-    QCOMPARE(font.property(StdFont::Name).toString(), QString("Serif"));
 }
 
 QTEST_MAIN(PlatformMemoryTests)
