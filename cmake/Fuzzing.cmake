@@ -3,14 +3,15 @@
 # that call clang++ directly, against Qt6::Core only.
 #
 # zorv_add_fuzzer(<name> HARNESS <file.cpp> SOURCES <file.cpp>... [INCLUDES <dir>...]
-#                 [SECONDS <n>])
+#                 [SECONDS <n>] [SEEDS <dir>])
 #   Builds the executable fuzzers/<name>/fuzz_<name> of the current build folder (target
 #   fuzz_<name>, part of "all") from the harness, which defines LLVMFuzzerTestOneInput, and
 #   the project sources under test. Headers are found in the folders of those files, the
 #   INCLUDES folders and Qt6::Core's; sources that need moc cannot be used. Adds the CTest test fuzz_<name> (label "fuzz"): fuzzing for
 #   SECONDS seconds (default 20) with the corpus kept in fuzzers/<name>/corpus/; a crash,
 #   sanitizer report, leak, input slower than 60 s or use of more than 2 GiB fails it, and
-#   the failing input is saved in fuzzers/<name>/artifacts/.
+#   the failing input is saved in fuzzers/<name>/artifacts/. SEEDS names a folder of inputs
+#   that every run reads first (it is never written to).
 # Without a working clang++ and fuzzer runtime the fuzzers are left out with a status note.
 
 set(ZORV_FUZZ_CXX /usr/bin/clang++ CACHE FILEPATH "clang++ that builds the libFuzzer targets")
@@ -75,7 +76,7 @@ function(_zorv_fuzzer_compile_flags out dirs)
 endfunction()
 
 function(zorv_add_fuzzer name)
-  cmake_parse_arguments(F "" "HARNESS;SECONDS" "SOURCES;INCLUDES" ${ARGN})
+  cmake_parse_arguments(F "" "HARNESS;SECONDS;SEEDS" "SOURCES;INCLUDES" ${ARGN})
   if(NOT F_HARNESS OR NOT F_SOURCES)
     message(FATAL_ERROR "zorv_add_fuzzer(${name}): HARNESS and SOURCES are required")
   endif()
@@ -137,10 +138,16 @@ function(zorv_add_fuzzer name)
     VERBATIM)
   add_custom_target(${target} ALL DEPENDS ${executable})
 
+  set(seed_dirs)
+  if(F_SEEDS)
+    get_filename_component(seed_dir ${F_SEEDS} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+    list(APPEND seed_dirs ${seed_dir})
+  endif()
   # The test's own time limit leaves room for loading a grown corpus on a busy machine.
   math(EXPR test_timeout "${F_SECONDS} * 2 + 120")
   add_test(NAME ${target}
            COMMAND ${executable} -max_total_time=${F_SECONDS} -rss_limit_mb=2048 -timeout=60
-                   -print_final_stats=1 -artifact_prefix=${artifact_dir}/ ${corpus_dir})
+                   -print_final_stats=1 -artifact_prefix=${artifact_dir}/ ${corpus_dir}
+                   ${seed_dirs})
   set_tests_properties(${target} PROPERTIES TIMEOUT ${test_timeout} LABELS fuzz)
 endfunction()
