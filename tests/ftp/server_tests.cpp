@@ -1,112 +1,181 @@
-// The FTP client's control connection against a real FTP server: logins, the current
-// directory and the file-management commands, checked on the server's disk and in its log.
+// The FTP client against real servers (pyftpdlib and vsftpd, both serving one folder): file
+// management, listings, downloads and uploads (passive, active, resumed, cancelled), checked
+// on the servers' disk and in their logs.
 #include "cftpconnection.h"
+#include "ftp_listing.h"
 #include "servers.h"
 
 #include <QDir>
-#include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 using ftp::CFtpConnection;
+using testsupport::sameFileContents;
+using testsupport::waitUntil;
+
+namespace {
+
+constexpr qint64 kBig = 16 * 1024 * 1024 + 7;
+constexpr qint64 kResumeAt = 10 * 1024 * 1024;
+
+// The byte counts that a progress signal has reported.
+QList<qint64> counts(const QSignalSpy& spy) {
+    QList<qint64> out;
+    for (const QList<QVariant>& args : spy)
+        out << args.at(0).toLongLong();
+    return out;
+}
+
+} // namespace
 
 class ServerTests : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
-    void anonymousLogin();
-    void userLoginAndWrongPassword();
-    void directories();
-    void deleteAndRename();
-    void quit();
+    void fileManagement();
+    void transfers_data();
+    void transfers();
+    void closeRefusedThenCancelAndReconnect();
 
 private:
-    bool connect(CFtpConnection& client, const QString& user = {}, const QString& pass = {}) {
-        client.setTimeout(10);
-        client.setUserName(user);
-        client.setPassword(pass);
-        return client.Connect("127.0.0.1", QString::number(server_.port()));
+    // An anonymous login.
+    bool connect(CFtpConnection& client, bool vsftpd = false, bool passive = true) {
+        client.setTimeout(20);
+        client.setPassiveMode(passive);
+        return client.Connect("127.0.0.1",
+                              QString::number(vsftpd ? vsftpd_.port() : pyftpd_.port()));
     }
+    QString served(const QString& name) const { return root_.filePath(name); }
     QTemporaryDir root_;
-    testsupport::FtpServer server_;
+    QTemporaryDir local_;
+    testsupport::FtpServer pyftpd_;
+    testsupport::VsftpdServer vsftpd_;
 };
 
 void ServerTests::initTestCase() {
+    QVERIFY(testsupport::writeRandomFile(served("build.bin"), kBig, 11));
     QVERIFY(QDir(root_.path()).mkpath("pub/sub"));
-    QFile f(root_.filePath("pub/readme.txt"));
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("hello") == 5);
-    f.close();
-    QVERIFY2(server_.start(root_.path()), qPrintable(server_.errorText()));
+    QVERIFY2(pyftpd_.start(root_.path()), qPrintable(pyftpd_.errorText()));
+    QVERIFY2(vsftpd_.start(root_.path()), qPrintable(vsftpd_.errorText()));
 }
 
-void ServerTests::anonymousLogin() {
+void ServerTests::fileManagement() {
     CFtpConnection client;
     QVERIFY(connect(client));
-    QCOMPARE(client.CurrentDirectory(), QString("/"));
-    QCOMPARE(client.UserName(), QString("anonymous"));
-    QVERIFY(client.GetLastServerResponse().startsWith("257"));
-    QVERIFY(client.CloseConnection());
-}
-
-void ServerTests::userLoginAndWrongPassword() {
-    CFtpConnection client;
-    QVERIFY(connect(client, "tester", "secret"));
-    QCOMPARE(client.CurrentDirectory(), QString("/"));
-    client.CloseConnection();
-
-    CFtpConnection wrong;
-    QVERIFY(!connect(wrong, "tester", "wrong"));
-    QCOMPARE(wrong.FtpGetLastError(), 52); // 530
-    QCOMPARE(wrong.GetFtpErrorDescription(), QString("Not logged in."));
-}
-
-void ServerTests::directories() {
-    CFtpConnection client;
-    QVERIFY(connect(client, "tester", "secret"));
-    QVERIFY(client.SetCurrentDirectory("pub"));
+    QVERIFY(client.SetCurrentDirectory("pub") && client.CreateDirectory("new dir"));
     QCOMPARE(client.CurrentDirectory(), QString("/")); // only PWD changes it
+    QVERIFY(client.SetCurrentDirectory("sub") && client.SetParentAsCurrentDirectory());
     QCOMPARE(client.GetCurrentDirectory(), QString("/pub"));
-    QVERIFY(client.CreateDirectory("new dir"));
-    QVERIFY(QDir(root_.filePath("pub/new dir")).exists());
-    QVERIFY(!client.CreateDirectory("new dir")); // exists already: 550
-    QCOMPARE(client.FtpGetLastError(), 54);
-    QVERIFY(client.SetCurrentDirectory("sub"));
-    QVERIFY(client.SetParentAsCurrentDirectory());
-    QCOMPARE(client.GetCurrentDirectory(), QString("/pub"));
-    QVERIFY(client.RemoveDirectory("new dir"));
-    QVERIFY(!QDir(root_.filePath("pub/new dir")).exists());
-    QVERIFY(!client.SetCurrentDirectory("missing"));
-    QCOMPARE(client.FtpGetLastError(), 54);
-    QVERIFY(!client.Busy());
-    client.CloseConnection();
-}
-
-void ServerTests::deleteAndRename() {
-    CFtpConnection client;
-    QVERIFY(connect(client, "tester", "secret"));
-    QFile f(root_.filePath("pub/old.bin"));
-    QVERIFY(f.open(QIODevice::WriteOnly) && f.write("data") == 4);
-    f.close();
-    QVERIFY(client.SetCurrentDirectory("pub"));
-    QVERIFY(client.RenameFile("old.bin", "renamed.bin"));
-    QVERIFY(QFile::exists(root_.filePath("pub/renamed.bin")));
-    QVERIFY(!client.RenameFile("missing.bin", "other.bin"));
-    QCOMPARE(client.FtpGetLastError(), 54);
-    QVERIFY(!server_.log().contains("other.bin")); // no RNTO after a refused RNFR
-    QVERIFY(client.DeleteFile("renamed.bin"));
-    QVERIFY(!QFile::exists(root_.filePath("pub/renamed.bin")));
-    QVERIFY(!client.DeleteFile("renamed.bin"));
-    QCOMPARE(client.FtpGetLastError(), 54);
-    client.CloseConnection();
-}
-
-void ServerTests::quit() {
-    CFtpConnection client;
-    QVERIFY(connect(client));
+    QVERIFY(client.RenameFile("new dir", "renamed") && QDir(served("pub/renamed")).exists());
+    QVERIFY(client.RemoveDirectory("renamed") && !QDir(served("pub/renamed")).exists());
+    QVERIFY(testsupport::writeRandomFile(served("pub/f.bin"), 10));
+    QVERIFY(client.DeleteFile("f.bin") && !QFile::exists(served("pub/f.bin")));
+    QVERIFY(!client.RenameFile("f.bin", "other.bin") && client.FtpGetLastError() == 54);
+    QVERIFY(!pyftpd_.log().contains("other.bin")); // no RNTO after a refused RNFR
+    client.setTransferMode(0);                     // already ASCII: nothing sent
+    client.setTransferMode(1);
     QVERIFY(client.CloseConnection());
-    QVERIFY(testsupport::waitUntil([&] { return server_.log().contains("QUIT"); }, 30000));
+    QVERIFY(waitUntil([&] { return pyftpd_.log().contains("<- QUIT"); }, 30000));
+    QCOMPARE(pyftpd_.log().count("<- TYPE"), 1);
     QVERIFY(!client.SetCurrentDirectory("pub")); // closed: the send fails quietly
     QCOMPARE(client.FtpGetLastError(), 4);
+}
+
+// Each server in both modes: the listing against the disk; a download from 0 over a longer
+// local file or resumed at a start point, with its announced size and progress; an upload in
+// pieces of 4096 bytes, from the start or resumed after the part the server has (-1: no REST).
+void ServerTests::transfers_data() {
+    QTest::addColumn<bool>("vsftpd");
+    QTest::addColumn<bool>("passive");
+    QTest::addColumn<qint64>("downloadStart");
+    QTest::addColumn<int>("uploadSize");
+    QTest::addColumn<qint64>("uploadStart");
+    QTest::addColumn<QList<qint64>>("uploadProgress");
+    QTest::newRow("pyftpdlib passive")
+        << false << true << 0ll << 10000 << -1ll << QList<qint64>{4096, 8192, 10000};
+    QTest::newRow("pyftpdlib active")
+        << false << false << kResumeAt << 10000 << 4000ll << QList<qint64>{8096, 10000};
+    QTest::newRow("vsftpd passive") << true << true << kResumeAt << 0 << -1ll << QList<qint64>{};
+    QTest::newRow("vsftpd active") << true << false << 0ll << 4095 << -1ll << QList<qint64>{4095};
+}
+
+void ServerTests::transfers() {
+    QFETCH(bool, vsftpd);
+    QFETCH(bool, passive);
+    QFETCH(qint64, downloadStart);
+    QFETCH(int, uploadSize);
+    QFETCH(qint64, uploadStart);
+    QFETCH(QList<qint64>, uploadProgress);
+    CFtpConnection client;
+    QVERIFY(connect(client, vsftpd, passive));
+    ftp::CFTPFiles files;
+    QVERIFY(client.EnumFiles(files));
+    QCOMPARE(files.Count(),
+             QDir(root_.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+    for (const ftp::CFTPFile& file : files) {
+        const QFileInfo local(served(file.Filename()));
+        QVERIFY2(local.exists() && file.IsDirectory() == local.isDir(),
+                 qPrintable(file.Filename()));
+        if (local.isFile())
+            QCOMPARE(file.FileSize(), local.size());
+    }
+    qint64 total = -1;
+    client.setTotalSizeSink([&](qint64 size) { total = size; });
+    const QString out = local_.filePath(QTest::currentDataTag());
+    if (downloadStart == 0)
+        QVERIFY(testsupport::writeRandomFile(out, kBig + 1000, 99));
+    else
+        QVERIFY(QFile::copy(served("build.bin"), out) && QFile::resize(out, downloadStart));
+    QSignalSpy downloaded(&client, &CFtpConnection::DownloadProgress);
+    QSignalSpy states(&client, &CFtpConnection::StateChanged);
+    QVERIFY(client.DownloadFile("build.bin", out, 1, downloadStart));
+    QCOMPARE(total, kBig);
+    QVERIFY(counts(downloaded).first() > downloadStart); // counted from the start point
+    QCOMPARE(counts(downloaded).last(), kBig);
+    QVERIFY(sameFileContents(served("build.bin"), out));
+    QCOMPARE(states.last().at(0).toInt(), int(ftp::ftpTransferDone));
+    const QString log = vsftpd ? vsftpd_.log() : pyftpd_.log();
+    QVERIFY(log.contains(passive ? "PASV" : "PORT 127,0,0,1,"));
+    if (downloadStart > 0)
+        QVERIFY(log.contains("REST 10485760"));
+
+    const QString name = QString(QTest::currentDataTag()).replace(' ', '-') + ".up";
+    QVERIFY(testsupport::writeRandomFile(out, uploadSize, 21));
+    if (uploadStart > 0)
+        QVERIFY(QFile::copy(out, served(name)) && QFile::resize(served(name), uploadStart));
+    QSignalSpy uploaded(&client, &CFtpConnection::UploadProgress);
+    QVERIFY(client.UploadFile(out, name, 1, uploadStart));
+    QCOMPARE(counts(uploaded), uploadProgress);
+    QVERIFY(waitUntil([&] { return QFileInfo(served(name)).size() == uploadSize; }, 60000));
+    QVERIFY(sameFileContents(out, served(name)));
+    QVERIFY(!client.Busy() && client.CloseConnection());
+}
+
+void ServerTests::closeRefusedThenCancelAndReconnect() {
+    CFtpConnection client;
+    QVERIFY(connect(client));
+    const QString out = local_.filePath("cancelled.bin");
+    QString refusal;
+    bool cancelled = false;
+    const auto watch = QObject::connect(&client, &CFtpConnection::DownloadProgress, [&](qint64 n) {
+        if (refusal.isEmpty()) {
+            refusal = client.CloseConnection() ? "closed " : "refused ";
+            refusal +=
+                QString::number(client.FtpGetLastError()) + ' ' + client.GetFtpErrorDescription();
+        }
+        if (cancelled || n <= 4 * 1024 * 1024)
+            return;
+        cancelled = true;
+        client.CancelTransfer();
+    });
+    client.DownloadFile("build.bin", out, 1);
+    QCOMPARE(refusal, "refused 59 Can't close control connection. Transfer in progress.");
+    QVERIFY(cancelled && !client.Busy() && QFileInfo(out).size() < kBig);
+    QObject::disconnect(watch);
+    QVERIFY(connect(client));
+    QVERIFY(client.DownloadFile("build.bin", out, 1));
+    QVERIFY(sameFileContents(served("build.bin"), out));
 }
 
 QTEST_GUILESS_MAIN(ServerTests)
