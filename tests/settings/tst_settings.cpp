@@ -1,19 +1,14 @@
 // The settings store: CRegister and the registry layer below it, each test on a registry
-// of its own (a fresh temporary folder named by ZORV_REGISTRY_ROOT). Run with "probe ..."
-// the program does one operation and prints its result, for the test of an unprivileged user.
+// of its own (a fresh temporary folder named by ZORV_REGISTRY_ROOT).
 #include "cregister.h"
 #include "registry.h"
 
-#include <QDirIterator>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <cstdio>
 #include <memory>
 #include <pwd.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace settings;
@@ -40,19 +35,6 @@ QStringList entries(const QString& dir) {
     return QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-// Every folder and file below dir, with the bytes of each file.
-QStringList snapshot(const QString& dir) {
-    QStringList out;
-    for (QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                         QDirIterator::Subdirectories);
-         it.hasNext();) {
-        const QString path = it.next();
-        out << path + u'=' + QString::fromLatin1(readAll(path));
-    }
-    out.sort();
-    return out;
-}
-
 int chmodTree(const QString& path, const QString& mode) {
     return QProcess::execute("chmod", {"-R", mode, path});
 }
@@ -68,29 +50,6 @@ HKEY createKey(const char* path, DWORD* disposition = nullptr) {
 LONG setValue(HKEY key, const char* name, DWORD type, const QByteArray& data) {
     return RegSetValueExA(key, name, 0, type, reinterpret_cast<const uchar*>(data.constData()),
                           DWORD(data.size()));
-}
-
-// One operation on HKEY_LOCAL_MACHINE, its result as text: "get SECTION NAME DEFAULT",
-// "save SECTION NAME VALUE", "delete SECTION [NAME]", "open PATH read|all", "create PATH".
-QString probe(const QStringList& a) {
-    const CRegister reg;
-    HKEY key = 0;
-    LONG rc = ERROR_INVALID_PARAMETER;
-    if (a[0] == "get")
-        return reg.REGGetSetting(HKEY_LOCAL_MACHINE, a[1], a[2], a[3]);
-    if (a[0] == "save" || a[0] == "delete")
-        return (a[0] == "save" ? reg.REGSaveSetting(kLM, a[1], a[2], a[3])
-                               : reg.REGDeleteSetting(kLM, a[1], a.value(2)))
-                   ? "true"
-                   : "false";
-    if (a[0] == "open")
-        rc = RegOpenKeyExA(kLM, a[1].toLocal8Bit(), 0, a[2] == "read" ? KEY_READ : KEY_ALL_ACCESS,
-                           &key);
-    if (a[0] == "create")
-        rc = RegCreateKeyExA(kLM, a[1].toLocal8Bit(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                             KEY_ALL_ACCESS, nullptr, &key, nullptr);
-    RegCloseKey(key);
-    return QString::number(rc);
 }
 
 } // namespace
@@ -145,16 +104,18 @@ void TestSettings::storedBytesAsRead_data() {
     QTest::addColumn<uint>("type"); // REG_NONE: saved through CRegister
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
-    QTest::newRow("saved") << uint(REG_NONE) << QString("Grüße €").toLocal8Bit() + '\0'
-                           << "Grüße €";
-    QTest::newRow("saved empty") << uint(REG_NONE) << QByteArray(1, '\0') << "";
-    QTest::newRow("by hand") << uint(REG_SZ) << QByteArray("proxy:3128") << "proxy:3128";
-    QTest::newRow("by hand, one byte") << uint(REG_SZ) << QByteArray("1") << "1";
-    QTest::newRow("no bytes") << uint(REG_SZ) << QByteArray() << "dflt";
-    QTest::newRow("text and zero") << uint(REG_SZ) << QByteArray("abc\0", 4) << "abc";
-    QTest::newRow("binary") << uint(REG_BINARY) << QByteArray("abc") << "ab";
-    QTest::newRow("binary byte") << uint(REG_BINARY) << QByteArray("x") << "";
-    QTest::newRow("dword") << uint(REG_DWORD) << QByteArray("123\0", 4) << "123";
+    auto row = [](const char* tag, DWORD type, const QByteArray& bytes, const QString& text) {
+        QTest::newRow(tag) << uint(type) << bytes << text;
+    };
+    row("saved", REG_NONE, QString("Grüße €").toLocal8Bit() + '\0', "Grüße €");
+    row("saved empty", REG_NONE, QByteArray(1, '\0'), "");
+    row("by hand", REG_SZ, "proxy:3128", "proxy:3128");
+    row("by hand, one byte", REG_SZ, "1", "1");
+    row("no bytes", REG_SZ, "", "dflt");
+    row("text and zero", REG_SZ, QByteArray("abc\0", 4), "abc");
+    row("binary", REG_BINARY, "abc", "ab");
+    row("binary byte", REG_BINARY, "x", "");
+    row("dword", REG_DWORD, QByteArray("123\0", 4), "123");
 }
 
 void TestSettings::storedBytesAsRead() {
@@ -179,21 +140,20 @@ void TestSettings::unreachableValuesGiveTheDefault_data() {
     QTest::addColumn<QString>("section");
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("savable"); // whether saving there then works
+    auto row = [](const char* tag, uint root, const QString& section, const char* name,
+                  bool savable) { QTest::newRow(tag) << root << section << name << savable; };
     const QString parent = "Software\\Quillon Updater";
-    QTest::newRow("missing value") << kLM << kSection << "Use" << true;
-    QTest::newRow("missing key") << kLM << kSection + "\\Sub"
-                                 << "Port" << true;
-    QTest::newRow("a key, not a value") << kLM << parent << "Settings" << false;
+    row("missing value", kLM, kSection, "Use", true);
+    row("missing key", kLM, kSection + "\\Sub", "Port", true);
+    row("a key, not a value", kLM, parent, "Settings", false);
     // Files starting with '.' (a temporary file left by a crash, say) are never values.
-    QTest::newRow("hidden file") << kLM << kSection << ".hidden" << true;
-    QTest::newRow("temporary file") << kLM << kSection << ".zorv-1-0.tmp" << true;
+    row("hidden file", kLM, kSection, ".hidden", true);
+    row("temporary file", kLM, kSection, ".zorv-1-0.tmp", true);
     // Trimming removes one separator at each end; the layer allows one more only at the end.
-    QTest::newRow("doubled leading \\") << kLM << "\\" + kSection << "Port" << false;
-    QTest::newRow("doubled inner \\") << kLM << parent + "\\\\Settings"
-                                      << "Port" << false;
-    QTest::newRow("tripled trailing \\") << kLM << kSection + "\\\\\\"
-                                         << "Port" << false;
-    QTest::newRow("unknown root") << 0x80000004u << kSection << "Port" << false;
+    row("doubled leading \\", kLM, "\\" + kSection, "Port", false);
+    row("doubled inner \\", kLM, parent + "\\\\Settings", "Port", false);
+    row("tripled trailing \\", kLM, kSection + "\\\\\\", "Port", false);
+    row("unknown root", 0x80000004u, kSection, "Port", false);
 }
 
 void TestSettings::unreachableValuesGiveTheDefault() {
@@ -297,102 +257,79 @@ void TestSettings::escapedNamesRoundTrip() {
 }
 
 // A key that can be read but not written: reading falls back to read rights, writing and
-// deleting fail and change nothing. The probe runs as nobody (root passes every check).
+// deleting fail and change nothing. Run as the user nobody when running as root (root
+// passes every permission check), through the effective ids the store checks.
 void TestSettings::readOnlyKeyFallsBackToReadRights() {
     const passwd* nobody = ::getpwnam("nobody");
-    const QString setpriv = QStandardPaths::findExecutable("setpriv");
-    QVERIFY2(::geteuid() != 0 || (nobody && !setpriv.isEmpty()), "cannot drop privileges");
-    QTemporaryDir probeDir; // this program, copied where any user may run it
-    const QString program = probeDir.filePath("settings_tests");
-    QVERIFY(QFile::copy(QCoreApplication::applicationFilePath(), program));
-    QCOMPARE(chmodTree(probeDir.path(), "a+rX"), 0);
-    const auto run = [&](const QList<QPair<QStringList, QString>>& cases) {
-        QStringList got, want;
-        for (const auto& [args, expected] : cases) {
-            QProcess p;
-            if (::geteuid() == 0)
-                p.start(setpriv, QStringList{"--reuid=nobody", "--regid=nogroup", "--clear-groups",
-                                             "--", program, "probe"} +
-                                     args);
-            else
-                p.start(program, QStringList{"probe"} + args);
-            p.waitForFinished(60000);
-            got << args.join(" | ") + " -> " + QString::fromLocal8Bit(p.readAllStandardOutput());
-            want << args.join(" | ") + " -> " + expected;
-        }
-        QCOMPARE(got, want);
+    const bool root = ::geteuid() == 0;
+    QVERIFY2(!root || nobody, "running as root without a user nobody");
+    const auto outcomes = [&] {
+        HKEY k[3] = {};
+        QStringList out = {
+            QString::number(RegOpenKeyExA(kLM, kPath, 0, KEY_ALL_ACCESS, &k[0])),
+            QString::number(RegOpenKeyExA(kLM, kPath, 0, KEY_READ, &k[1])),
+            QString::number(RegOpenKeyExA(kLM, "Software\\Secret", 0, KEY_READ, &k[2])),
+            createKey("Software\\New") ? "created" : "refused",
+            get(kSection, "proxy use"),
+            get("Software\\Secret", "Key", "dflt")};
+        RegCloseKey(k[1]);
+        for (const bool done : {save(kSection, "Proxy Use", "0"), save(kSection, "New", "0"),
+                                del(kSection, "Proxy Use"), del(kPath + QString("\\Leaf"))})
+            out << (done ? "done" : "refused");
+        return out;
     };
     QVERIFY(save(kSection, "Proxy Use", "1") && save(kSection + "\\Leaf", "x", "leaf"));
     QVERIFY(save("Software\\Secret", "Key", "s"));
-    const QStringList before = snapshot(root_->path());
     // Everyone may read and enter, no one but root may write; Secret not even be read.
     QCOMPARE(chmodTree(root_->path(), "a=rX"), 0);
     QCOMPARE(chmodTree(keyDir("Software/Secret"), "a="), 0);
-    run({{{"open", kPath, "all"}, "5"},
-         {{"open", kPath, "read"}, "0"},
-         {{"open", "Software\\Secret", "read"}, "5"},
-         {{"create", "Software\\New"}, "5"},
-         {{"get", kSection, "proxy use", "0"}, "1"},
-         {{"get", "\\Software\\Secret", "Key", "dflt"}, "dflt"},
-         {{"save", kSection, "Proxy Use", "0"}, "false"},
-         {{"save", kSection, "New Value", "0"}, "false"},
-         {{"delete", kSection, "Proxy Use"}, "false"},
-         {{"delete", kPath + QString("\\Leaf")}, "false"}});
+    QVERIFY(!root || (::setegid(nobody->pw_gid) == 0 && ::seteuid(nobody->pw_uid) == 0));
+    const QStringList got = outcomes();
+    QVERIFY(!root || (::seteuid(0) == 0 && ::setegid(0) == 0));
+    QCOMPARE(got, QStringList({"5", "0", "5", "refused", "1", "dflt", "refused", "refused",
+                               "refused", "refused"}));
     QCOMPARE(chmodTree(root_->path(), "u+rwX,go+rX"), 0);
-    QCOMPARE(snapshot(root_->path()), before);
-    // With the rights back, the same user writes and deletes.
-    QVERIFY(::geteuid() != 0 ||
-            ::chown(QFile::encodeName(settingsDir()).constData(), nobody->pw_uid, gid_t(-1)) == 0);
-    run({{{"open", kPath, "all"}, "0"},
-         {{"save", kSection, "New Value", "n"}, "true"},
-         {{"delete", kSection, "New Value"}, "true"}});
+    QCOMPARE(entries(settingsDir()) + QStringList(get(kSection, "Proxy Use")),
+             QStringList({"Leaf", "Proxy Use", "1"})); // nothing changed
 }
 
+// Handles of one key are distinct; one opened for reading refuses writes; a closed one is
+// invalid; a buffer one byte short gets ERROR_MORE_DATA and the size. Each root has a folder.
 void TestSettings::handlesSizesAndRoots() {
     DWORD created = 0, opened = 0;
     const HKEY a = createKey(kPath, &created);
     const HKEY b = createKey("SOFTWARE\\quillon updater\\settings", &opened);
-    QCOMPARE(QList<DWORD>({created, opened}),
-             QList<DWORD>({REG_CREATED_NEW_KEY, REG_OPENED_EXISTING_KEY}));
     HKEY c = 0;
-    QCOMPARE(RegOpenKeyExA(a, nullptr, 0, KEY_READ, &c), ERROR_SUCCESS); // the same key again
-    QVERIFY(a != 0 && b != 0 && c != 0 && a != b && b != c && a != c);
-    QCOMPARE(setValue(b, "Text", REG_SZ, QByteArray("abc\0", 4)), ERROR_SUCCESS);
-    QCOMPARE(setValue(c, "Other", REG_SZ, "b"), ERROR_ACCESS_DENIED); // for reading only
-    QCOMPARE(RegDeleteValueA(c, "Text"), ERROR_ACCESS_DENIED);
-    QCOMPARE(RegCloseKey(b), ERROR_SUCCESS);
-    QCOMPARE(setValue(b, "Text", REG_SZ, "x"), ERROR_INVALID_HANDLE); // closed: no longer valid
-    uchar buffer[10] = {};
-    DWORD size = 3; // one byte short
-    QCOMPARE(RegQueryValueExA(c, "Text", nullptr, nullptr, buffer, &size), ERROR_MORE_DATA);
-    QCOMPARE(size, DWORD(4));
-    size = sizeof buffer;
-    QCOMPARE(RegQueryValueExA(a, "Text", nullptr, nullptr, buffer, &size), ERROR_SUCCESS);
-    QCOMPARE(QByteArray(reinterpret_cast<char*>(buffer), 5) + char('0' + size), QByteArray("abc\0\0"
-                                                                                           "4",
-                                                                                           6));
-    QVERIFY(RegCloseKey(a) == ERROR_SUCCESS && RegCloseKey(c) == ERROR_SUCCESS);
-    // Each predefined root has its own folder.
+    QCOMPARE(RegOpenKeyExA(a, nullptr, 0, KEY_READ, &c), ERROR_SUCCESS);
+    QVERIFY(a && b && c && a != b && b != c && a != c);
+    QCOMPARE(created * 10 + opened, REG_CREATED_NEW_KEY * 10 + REG_OPENED_EXISTING_KEY);
+    char buffer[10] = {};
+    DWORD sizes[] = {3, sizeof buffer};
+    const auto query = [&](HKEY key, DWORD& size) {
+        return RegQueryValueExA(key, "Text", nullptr, nullptr, (uchar*)buffer, &size);
+    };
+    const QList<LONG> codes = {setValue(b, "Text", REG_SZ, QByteArray("abc\0", 4)),
+                               setValue(c, "Other", REG_SZ, "b"),
+                               RegDeleteValueA(c, "Text"),
+                               RegCloseKey(b),
+                               setValue(b, "Text", REG_SZ, "x"),
+                               query(c, sizes[0]),
+                               query(a, sizes[1]),
+                               RegCloseKey(a),
+                               RegCloseKey(c)};
+    QCOMPARE(codes, QList<LONG>({0, 5, 5, 0, 6, 234, 0, 0, 0}));
+    QCOMPARE(QByteArray(buffer, 5) + QByteArray::number(sizes[0] * 10 + sizes[1]),
+             QByteArray("abc\0\0"
+                        "44",
+                        7));
     const QStringList roots = {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE",
                                "HKEY_USERS"};
-    for (HKEY root = HKEY_CLASSES_ROOT; root <= HKEY_USERS; ++root)
-        QVERIFY(
-            reg_.REGSaveSetting(root, "Software", "Root", roots[int(root - HKEY_CLASSES_ROOT)]));
-    for (const QString& root : roots)
-        QCOMPARE(readAll(root_->filePath(root + "/Software/Root")), root.toLatin1() + '\0');
-}
-
-int main(int argc, char** argv) {
-    if (argc > 2 && qstrcmp(argv[1], "probe") == 0) {
-        QStringList args;
-        for (int i = 2; i < argc; ++i)
-            args << QString::fromLocal8Bit(argv[i]);
-        std::fputs(qPrintable(probe(args)), stdout);
-        return 0;
+    for (HKEY root = HKEY_CLASSES_ROOT; root <= HKEY_USERS; ++root) {
+        const QString name = roots[int(root - HKEY_CLASSES_ROOT)];
+        QVERIFY(reg_.REGSaveSetting(root, "Software", "Root", name));
+        QCOMPARE(readAll(root_->filePath(name + "/Software/Root")), name.toLatin1() + '\0');
     }
-    QCoreApplication app(argc, argv);
-    TestSettings tests;
-    return QTest::qExec(&tests, argc, argv);
 }
 
+QTEST_GUILESS_MAIN(TestSettings)
 #include "tst_settings.moc"
