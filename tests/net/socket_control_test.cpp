@@ -112,6 +112,7 @@ void SocketControlTest::errors() {
     for (const char* port : {"", "abc", "0", "65536", "-5", "21x", "99999999999999999999"})
         QCOMPARE(errorOf([&] { sock.Connect("127.0.0.1", QString::fromLatin1(port)); }), 380);
     QCOMPARE(errorOf([&] { sock.Connect("127.0.0.1", 70000); }), 380);
+    QCOMPARE(errorOf([&] { sock.Connect("127.0.0.1", " 65535 "), sock.Close(); }), 0);
     QByteArray data;
     QCOMPARE(errorOf([&] { sock.GetData(data); }), 40006);
     QCOMPARE(errorOf([&] { sock.PeekData(data); }), 40006);
