@@ -84,6 +84,10 @@ public:
     // Queues bytes to send, in order after everything sent earlier. Throws
     // SocketError(40006) unless connected.
     void SendData(const QByteArray& data);
+    // While on, the system holds back part-filled segments, so that a run of small sends
+    // leaves as full segments; turning it off sends what is held at once. Harmless when not
+    // connected.
+    void setCoalescing(bool on);
     // Removes and returns every byte received and not yet read. Throws SocketError(40006)
     // unless connected, or closed by the peer (8) or failed (9) with bytes still waiting.
     void GetData(QByteArray& data);
