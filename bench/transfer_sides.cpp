@@ -49,10 +49,19 @@ private:
 // completed: for HTTP after the server's close with the last byte written and the file
 // closed, for FTP when the window's FTP routine has returned.
 int runWindowSide(int argc, char** argv) {
+    // With ZORV_BENCH_PHASES set, the start-up's phases go to stderr, in ms since the fork.
+    const bool phases = qEnvironmentVariableIsSet("ZORV_BENCH_PHASES");
+    const auto phase = [phases](const char* name) {
+        if (phases)
+            std::fprintf(stderr, "%s %.1f\n", name, secondsSinceFork() * 1000);
+    };
+    phase("main");
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zorvupdater"));
+    phase("application");
     app::frmMain window;
+    phase("window");
     window.show();
     // The one-second timer would replace the product's files once the download is complete;
     // the run ends before that.
@@ -60,6 +69,7 @@ int runWindowSide(int argc, char** argv) {
     window.txtURL->setText(QString::fromLocal8Bit(argv[2]));
     window.TxtPath->setText(QString::fromLocal8Bit(argv[3]));
     QCoreApplication::processEvents(); // the window is up before the button is pressed
+    phase("shown");
     const auto completed = [&] {
         return window.lblStatus->text() == QLatin1String("Download Completed");
     };

@@ -94,6 +94,7 @@ private slots:
     void peerClosingRightAfterWritingAnnouncesEveryByteFirst();
     void peekLeavesBytesForLater();
     void largeSendArrivesIntactWithProgress();
+    void coalescedPiecesEachCompleteAndArriveWhole();
     void listenAcceptsAfterListenerClosed();
     void listenOnTakenPortFails();
     void closeInsideDataArrivalStopsEvents();
@@ -346,6 +347,44 @@ void SocketControlTest::largeSendArrivesIntactWithProgress() {
     received += peer->readAll();
     QVERIFY(received == data);
     QCOMPARE(completes.count(), 1);
+}
+
+// Pieces sent one after another from SendComplete, as the FTP upload does: each completes
+// once, all arrive in order without coalescing being switched off, and a piece held at the
+// moment of Close() still goes out before the connection ends.
+void SocketControlTest::coalescedPiecesEachCompleteAndArriveWhole() {
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    SocketControl sock;
+    QTcpSocket* peer = connectPair(sock, server);
+    QVERIFY(peer);
+    QByteArray received;
+    connect(peer, &QTcpSocket::readyRead, [&] { received += peer->readAll(); });
+    qint64 sentTotal = 0;
+    connect(&sock, &SocketControl::SendProgress, [&](qint64 sent, qint64) { sentTotal += sent; });
+    const QByteArray data = randomBytes(40 * 4096 + 100);
+    qsizetype offset = 0;
+    int completes = 0;
+    const auto next = [&] {
+        if (offset < data.size())
+            sock.SendData(data.mid(offset, 4096));
+        offset += 4096;
+    };
+    connect(&sock, &SocketControl::SendComplete, [&] { ++completes, next(); });
+    sock.setCoalescing(true);
+    next();
+    QVERIFY(waitUntil([&] { return received.size() >= data.size(); }));
+    QVERIFY(received == data);
+    QCOMPARE(completes, 41);
+    QCOMPARE(sentTotal, data.size());
+
+    received.clear();
+    offset = data.size() - 100;
+    next();
+    sock.Close();
+    QVERIFY(waitUntil([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+    received += peer->readAll();
+    QCOMPARE(received, data.right(100));
 }
 
 void SocketControlTest::listenAcceptsAfterListenerClosed() {
