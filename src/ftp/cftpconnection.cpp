@@ -90,7 +90,11 @@ bool CFtpConnection::WaitUntil(const std::function<bool()>& done) {
     // The watcher stops however the wait ends, an error raised inside it included.
     const auto stop = qScopeGuard([this] { watcher_.StopTimer(); });
     for (;;) {
-        DoEvents2();
+        // What is pending runs first; the wait sleeps only while the condition does not hold,
+        // until the next event wakes it. Everything a condition reads changes in an event
+        // handler (data, a reply, a close, the watcher's tick, a click), so no timer is needed
+        // to look again, and a condition that already holds costs no sleep.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (broken_)
             return false; // BreakeConnection ran underneath: nothing more will come
         if (watcher_.Timeout()) {
@@ -99,6 +103,7 @@ bool CFtpConnection::WaitUntil(const std::function<bool()>& done) {
         }
         if (done())
             return true;
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
     }
 }
 

@@ -417,6 +417,9 @@ bool CFtpConnection::UploadData(qint64 start) {
             // The first piece waits for the data connection like every other wait.
             if (!WaitUntil(connected))
                 return false;
+            // The pieces are small: the system joins them into full segments, so that
+            // neither side pays for a segment per piece.
+            wscData->setCoalescing(true);
             SendUploadPiece(fullPieces_ >= 1 ? uploadPieceSize_ : finalPieceSize_);
             return true;
         }
@@ -429,6 +432,7 @@ bool CFtpConnection::UploadData(qint64 start) {
                 return false;
             SendUploadPiece(finalPieceSize_);
         } else if (pieceIndex_ == 0) {
+            wscData->setCoalescing(false); // what is held back goes out now
             wscData->Close(); // the end of the data tells the server that the file is complete
             localFile_.close();
             emit StateChanged(ftpTransferDone);

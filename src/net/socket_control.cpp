@@ -10,6 +10,9 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <utility>
 
 namespace net {
@@ -18,6 +21,7 @@ namespace {
 
 constexpr qint64 kReadPieceBytes = 256 * 1024;
 constexpr int kEventsPerTurn = 256;
+constexpr qint64 kHeldBytes = 64 * 1024; // coalesced sends are handed over in runs this large
 
 // How long a closed socket may take to hand its unsent bytes to the peer before it is dropped.
 constexpr int kFlushTimeoutMs = 30000;
@@ -161,10 +165,88 @@ void SocketControl::SendData(const QByteArray& data) {
             post({EventKind::Complete});
         return;
     }
-    if (socket_->write(data) < 0)
+    if (coalescing_ && socket_->bytesToWrite() == 0) {
+        // Held as the system holds a part-filled segment: counted as sent now, handed over
+        // with the ones after it in one go, at the latest on the next turn of the loop.
+        held_.append(data);
+        post({EventKind::Progress, data.size(), 0});
+        post({EventKind::Complete});
+        if (held_.size() >= kHeldBytes)
+            sendHeld();
+        else
+            scheduleHeldSend();
+        return;
+    }
+    sendHeld(); // what is held goes first
+    writeOut(data.constData(), data.size(), true);
+}
+
+// Hands bytes to the system. With nothing queued before them they go directly: through the
+// Qt socket's buffer they would switch its write notifier on and off again, two event-loop
+// wake-ups per send. What the system does not take, and every failure, takes the Qt socket's
+// way. Bytes that were counted as sent already (held ones) are not reported again.
+void SocketControl::writeOut(const char* bytes, qint64 size, bool report) {
+    qint64 direct = 0;
+    if (socket_->bytesToWrite() == 0 && socket_->socketDescriptor() >= 0) {
+        const ssize_t n = ::send(int(socket_->socketDescriptor()), bytes, size_t(size),
+                                 MSG_DONTWAIT | MSG_NOSIGNAL);
+        direct = qMax<ssize_t>(0, n);
+    }
+    if (report && direct > 0)
+        post({EventKind::Progress, direct, size - direct});
+    if (direct == size) {
+        if (report)
+            post({EventKind::Complete});
+        return;
+    }
+    if (!report)
+        reportedAhead_ += size - direct;
+    if (socket_->write(bytes + direct, size - direct) < 0)
         throw SocketError(detail::errorNumber(socket_->error(), socket_->errorString()),
                           socket_->errorString());
     socket_->flush(); // hand the bytes to the system now rather than on the next loop turn
+}
+
+void SocketControl::sendHeld() {
+    if (held_.isEmpty() || !socket_)
+        return;
+    QByteArray bytes;
+    bytes.swap(held_);
+    const auto keep = qScopeGuard([&] {
+        held_.swap(bytes);
+        held_.resize(0); // the array keeps its memory for the next pieces
+    });
+    writeOut(bytes.constData(), bytes.size(), false);
+}
+
+void SocketControl::scheduleHeldSend() {
+    if (heldSendPosted_)
+        return;
+    heldSendPosted_ = true;
+    const quint64 session = generation_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, session] {
+            heldSendPosted_ = false;
+            if (session != generation_)
+                return;
+            try {
+                sendHeld();
+            } catch (const SocketError&) {
+                // The socket's own error report follows.
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void SocketControl::setCoalescing(bool on) {
+    const qintptr fd = socket_ ? socket_->socketDescriptor() : -1;
+    const int value = on ? 1 : 0;
+    if (fd >= 0)
+        ::setsockopt(int(fd), IPPROTO_TCP, TCP_CORK, &value, sizeof value);
+    coalescing_ = on && socket_;
+    if (!on && socket_ && state_ == sckConnected)
+        sendHeld();
 }
 
 void SocketControl::GetData(QByteArray& data) {
@@ -188,6 +270,15 @@ qint64 SocketControl::BytesReceived() const {
 }
 
 void SocketControl::Close() {
+    if (socket_ && state_ == sckConnected) {
+        try {
+            sendHeld(); // held bytes were counted as sent: they go out before the close
+        } catch (const SocketError&) {
+            // The connection is being dropped; what it could not take is lost with it.
+        }
+    }
+    held_.clear();
+    coalescing_ = false;
     ++generation_;
     if (lookupId_ != -1) {
         QHostInfo::abortHostLookup(lookupId_);
@@ -296,6 +387,7 @@ void SocketControl::attachSocket(QTcpSocket* socket) {
     socket_ = socket;
     consumed_ = 0;
     announced_ = 0;
+    reportedAhead_ = 0;
     dataQueued_ = false;
     connect(socket, &QTcpSocket::connected, this, &SocketControl::onConnected);
     connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
@@ -364,6 +456,12 @@ void SocketControl::onDisconnected() {
 }
 
 void SocketControl::onBytesWritten(qint64 bytes) {
+    // Held bytes come first in the buffer and were reported when they were held.
+    const qint64 ahead = qMin(bytes, reportedAhead_);
+    reportedAhead_ -= ahead;
+    bytes -= ahead;
+    if (bytes == 0)
+        return;
     const qint64 remaining = socket_->bytesToWrite();
     post({EventKind::Progress, bytes, remaining});
     if (remaining == 0)

@@ -84,6 +84,12 @@ public:
     // Queues bytes to send, in order after everything sent earlier. Throws
     // SocketError(40006) unless connected.
     void SendData(const QByteArray& data);
+    // While on, small sends are held back and handed to the system in runs (up to 64 KiB,
+    // and at the latest on the next turn of the event loop), which joins them into full
+    // segments; each counts as sent (SendProgress, SendComplete) when it is held, as the
+    // system counts bytes it holds. Turning it off, or Close(), hands over what is held.
+    // Harmless when not connected; a new connection starts with it off.
+    void setCoalescing(bool on);
     // Removes and returns every byte received and not yet read. Throws SocketError(40006)
     // unless connected, or closed by the peer (8) or failed (9) with bytes still waiting.
     void GetData(QByteArray& data);
@@ -144,6 +150,9 @@ private:
     void dispatch();
     void deliver(const PendingEvent& event);
     void requireReadable() const;
+    void writeOut(const char* bytes, qint64 size, bool report);
+    void sendHeld();
+    void scheduleHeldSend();
 
     int state_ = sckClosed;
     quint16 localPort_ = 0;
@@ -167,8 +176,12 @@ private:
     bool dispatchPosted_ = false;
     bool dispatching_ = false;
     bool dataQueued_ = false;
-    qint64 consumed_ = 0;  // bytes of this connection removed by GetData
-    qint64 announced_ = 0; // consumed_ + waiting bytes as of the last DataArrival
+    qint64 consumed_ = 0; // bytes of this connection removed by GetData
+    bool coalescing_ = false;
+    QByteArray held_; // sends held back while coalescing
+    bool heldSendPosted_ = false;
+    qint64 reportedAhead_ = 0; // bytes in the Qt socket's buffer already reported as sent
+    qint64 announced_ = 0;     // consumed_ + waiting bytes as of the last DataArrival
 };
 
 } // namespace net

@@ -69,6 +69,7 @@ private slots:
     void piecesInOrderWithWaitingTotals();
     void peerCloseComesAfterEveryByte();
     void largeSendWithProgressAndFlushOnClose();
+    void coalescedPiecesEachCompleteAndArriveWhole();
     void listenAndAccept();
     void handlersCloseReconnectAndDelete();
     void nestedLoopInDataArrivalKeepsOrder();
@@ -221,6 +222,41 @@ void SocketControlTest::largeSendWithProgressAndFlushOnClose() {
     received += p.peer->readAll();
     QVERIFY(received == data);
     QCOMPARE(completes.count(), 1);
+}
+
+// Pieces sent one after another from SendComplete, as the FTP upload does: each completes
+// once, all arrive in order without coalescing being switched off, and a piece held at the
+// moment of Close() still goes out before the connection ends.
+void SocketControlTest::coalescedPiecesEachCompleteAndArriveWhole() {
+    Pair p;
+    QVERIFY(p.peer);
+    QByteArray received;
+    connect(p.peer, &QTcpSocket::readyRead, [&] { received += p.peer->readAll(); });
+    qint64 sentTotal = 0;
+    connect(p.sock, &SocketControl::SendProgress, [&](qint64 sent, qint64) { sentTotal += sent; });
+    const QByteArray data = randomBytes(40 * 4096 + 100);
+    qsizetype offset = 0;
+    int completes = 0;
+    const auto next = [&] {
+        if (offset < data.size())
+            p.sock->SendData(data.mid(offset, 4096));
+        offset += 4096;
+    };
+    connect(p.sock, &SocketControl::SendComplete, [&] { ++completes, next(); });
+    p.sock->setCoalescing(true);
+    next();
+    QVERIFY(waitUntil([&] { return received.size() >= data.size(); }));
+    QVERIFY(received == data);
+    QCOMPARE(completes, 41);
+    QCOMPARE(sentTotal, data.size());
+
+    received.clear();
+    offset = data.size() - 100;
+    next();
+    p.sock->Close();
+    QVERIFY(waitUntil([&] { return p.peer->state() == QAbstractSocket::UnconnectedState; }));
+    received += p.peer->readAll();
+    QCOMPARE(received, data.right(100));
 }
 
 void SocketControlTest::listenAndAccept() {

@@ -1,0 +1,110 @@
+// The measured side of the transfer benchmark, each run in a process of its own: the updater
+// window downloading one address, and the FTP client uploading one file. Each prints one
+// line, "in-process-wall in-process-cpu since-fork", and exits 0 only when the transfer ended
+// as a success.
+#include "transfer_sides.h"
+
+#include "bench_support.h"
+#include "cftpconnection.h"
+#include "download_state.h"
+#include "frmmain.h"
+#include "rkbuttons_h.h"
+#include "socket_control.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+#include <cstdio>
+
+namespace bench {
+
+namespace {
+
+constexpr int kGiveUpMs = 600000; // a transfer that hangs ends the child rather than the run
+
+// Wall and CPU time from construction to report(), and the time since the fork.
+class InProcess {
+public:
+    InProcess() : start_(monotonicNs()) { getrusage(RUSAGE_SELF, &before_); }
+    void report() const {
+        const double wall = (monotonicNs() - start_) / 1e9;
+        const double sinceFork = secondsSinceFork();
+        rusage after{};
+        getrusage(RUSAGE_SELF, &after);
+        std::printf("%.6f %.6f %.6f\n", wall, cpuSeconds(after) - cpuSeconds(before_), sinceFork);
+        std::fflush(stdout);
+    }
+
+private:
+    qint64 start_;
+    rusage before_{};
+};
+
+} // namespace
+
+// The updater as a user starts it (the window shown, here on the offscreen platform), given
+// the address and the file, and "&Update" pressed. Done when the status says the download has
+// completed: for HTTP after the server's close with the last byte written and the file
+// closed, for FTP when the window's FTP routine has returned.
+int runWindowSide(int argc, char** argv) {
+    // With ZORV_BENCH_PHASES set, the start-up's phases go to stderr, in ms since the fork.
+    const bool phases = qEnvironmentVariableIsSet("ZORV_BENCH_PHASES");
+    const auto phase = [phases](const char* name) {
+        if (phases)
+            std::fprintf(stderr, "%s %.1f\n", name, secondsSinceFork() * 1000);
+    };
+    phase("main");
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zorvupdater"));
+    phase("application");
+    app::frmMain window;
+    phase("window");
+    window.show();
+    // The one-second timer would replace the product's files once the download is complete;
+    // the run ends before that.
+    window.tmrTimeLeft->stop();
+    window.txtURL->setText(QString::fromLocal8Bit(argv[2]));
+    window.TxtPath->setText(QString::fromLocal8Bit(argv[3]));
+    QCoreApplication::processEvents(); // the window is up before the button is pressed
+    phase("shown");
+    const auto completed = [&] {
+        return window.lblStatus->text() == QLatin1String("Download Completed");
+    };
+    QObject::connect(window.sckDownload, &net::SocketControl::CloseEvent, &application, [&] {
+        if (completed())
+            QCoreApplication::quit();
+    });
+    QTimer::singleShot(kGiveUpMs, &application, [] { QCoreApplication::exit(2); });
+    const InProcess measured;
+    window.cmdDownload->click(); // an FTP download returns from here once it has ended
+    if (!completed() && QApplication::exec() != 0)
+        return 2;
+    if (!completed())
+        return 1;
+    measured.report();
+    return 0;
+}
+
+// The FTP client logged in, then one upload until the server's reply to it.
+int runUploadSide(int argc, char** argv) {
+    QCoreApplication application(argc, argv);
+    const QString port = QString::fromLocal8Bit(argv[2]);
+    const QString remote = QString::fromLocal8Bit(argv[3]);
+    const QString local = QString::fromLocal8Bit(argv[4]);
+    ftp::CFtpConnection client;
+    client.setTimeout(30);
+    client.setPassiveMode(true);
+    if (!client.Connect(QStringLiteral("127.0.0.1"), port))
+        return 1;
+    const InProcess measured;
+    if (!client.UploadFile(local, remote, 1))
+        return 1;
+    measured.report(); // logging out is not part of the transfer
+    client.CloseConnection();
+    return 0;
+}
+
+} // namespace bench
