@@ -69,6 +69,7 @@ private slots:
                                 << QByteArray() << body;
         addResumeRow("resume, defaults", 5000, "", "", 3976);
         addResumeRow("resume, amount not below size", 1000, "", "", 1000);
+        addResumeRow("resume, amount equal to size", 1024, "", "", 1024);
         addResumeRow("resume, amount 0", 5000, "", "0", 5000);
         addResumeRow("resume, rollback off", 5000, "0", "", 5000);
         addResumeRow("resume, amount unreadable", 5000, "", "lots", 3976);
