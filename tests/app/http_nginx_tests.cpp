@@ -5,6 +5,7 @@
 #include <QTest>
 
 using testsupport::NginxServer;
+using testsupport::sameFileContents;
 using testsupport::TinyproxyServer;
 using testsupport::waitUntil;
 
@@ -21,138 +22,115 @@ const char* kLocations = R"(
     location /noranges/ { max_ranges 0; alias DOCROOT/; }
 )";
 
+const char* kNotFound =
+    "The file requested was not found on the server!\r\n\r\nPossible Reasons:\r\n"
+    "- File Does Not Exist On Server\r\n- URL Given Was Script And Data Returned Was Invalid\r\n"
+    "- URL Entered Was Incorrect\r\n- Server Is Excessively Busy\r\n\r\n"
+    "You may reattempt to download.  If its still failure then most likely invalid url.";
+
 } // namespace
 
 class HttpNginxTests : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase();
-    void bigFileDirect();
-    void bigFileThroughProxy();
-    void bigFileResumedWithRollback();
-    void redirectChainFollowed();
-    void redirectLoopStops();
-    void notFound();
-    void serverError();
-    void refusedResume();
+    void initTestCase() {
+        source_ = docRoot_.filePath("build.bin");
+        QVERIFY(testsupport::writeRandomFile(source_, kBig, 7));
+        QVERIFY(testsupport::writeRandomFile(docRoot_.filePath("small.bin"), 100000, 8));
+        const QString config = QString(kLocations).replace("DOCROOT", docRoot_.path());
+        QVERIFY2(nginx_.start(docRoot_.path(), config), qPrintable(nginx_.errorText()));
+    }
+
+    // 40 MiB arrive byte-identical: directly, through the proxy, after three redirects, and
+    // resumed from a partial file whose last KiB is damaged (rolled back over).
+    void bigFile_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("proxy");
+        QTest::addColumn<qint64>("partial");
+        QTest::newRow("direct") << "/build.bin" << false << qint64(0);
+        QTest::newRow("through tinyproxy") << "/build.bin" << true << qint64(0);
+        QTest::newRow("redirect chain") << "/moved/one" << false << qint64(0);
+        QTest::newRow("resumed with roll-back") << "/build.bin" << false << qint64(25 << 20);
+    }
+    void bigFile() {
+        QFETCH(QString, path);
+        QFETCH(bool, proxy);
+        QFETCH(qint64, partial);
+        TinyproxyServer tinyproxy;
+        WindowFixture f;
+        if (proxy) {
+            QVERIFY2(tinyproxy.start(), qPrintable(tinyproxy.errorText()));
+            f.useProxy(tinyproxy.port());
+        }
+        if (partial > 0) {
+            QFile in(source_);
+            QVERIFY(in.open(QIODevice::ReadOnly));
+            QByteArray head = in.read(partial);
+            head.replace(partial - 1024, 1024, QByteArray(1024, '\x5a'));
+            QVERIFY(writeFile(f.path("dl.bin"), head));
+            f.ui.dialogAnswers = {"cmdResume"};
+        }
+        auto& w = f.open(nginx_.url(path));
+        w.cmdDownload->click();
+        QCOMPARE(app::Download().ResumeBase, partial > 0 ? partial - 1024 : 0);
+        QVERIFY(f.waitForDownload(kBig));
+        QVERIFY(sameFileContents(source_, f.path("dl.bin")));
+        QCOMPARE(app::Download().DownloadURL, nginx_.url("/build.bin"));
+        QTRY_COMPARE_WITH_TIMEOUT(w.lblStatus->text(), QString("Download Completed"), 60000);
+        if (proxy)
+            QVERIFY(waitUntil([&] { return tinyproxy.log().contains("/build.bin"); }, 30000));
+        QVERIFY(f.ui.messages.isEmpty());
+    }
+
+    void failures_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("resume"); // from a partial file
+        QTest::addColumn<QString>("prompt");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("icon");
+        const QString error = "Server returned the following error:\r\n";
+        const int critical = int(app::MsgIcon::Critical);
+        QTest::newRow("redirect loop")
+            << "/loop" << false << error + "HTTP/1.1 302 Moved Temporarily"
+            << "Quillon Updater" << critical;
+        QTest::newRow("not found")
+            << "/missing.exe" << false << kNotFound << "File Not Found" << int(app::MsgIcon::None);
+        QTest::newRow("server error")
+            << "/broken" << false << error + "HTTP/1.1 500 Internal Server Error"
+            << "Quillon Updater" << critical;
+        QTest::newRow("no ranges")
+            << "/noranges/small.bin" << true << "Server did not accept resuming."
+            << "No Resuming Support" << critical;
+    }
+    void failures() {
+        QFETCH(QString, path);
+        QFETCH(bool, resume);
+        QFETCH(QString, prompt);
+        QFETCH(QString, title);
+        QFETCH(int, icon);
+        WindowFixture f;
+        const QByteArray partial(50000, 'p');
+        if (resume) {
+            QVERIFY(writeFile(f.path("dl.bin"), partial));
+            f.ui.dialogAnswers = {"cmdResume"};
+        }
+        f.open(nginx_.url(path)).cmdDownload->click();
+        QVERIFY(f.waitForMessage());
+        const RecordedMessage m = f.ui.messages.first();
+        QCOMPARE(m.prompt, prompt);
+        QCOMPARE(m.title, title);
+        QCOMPARE(int(m.icon), icon);
+        QCOMPARE(m.buttons, app::MsgButtons::OK);
+        QCOMPARE(f.buttons(), QString("10010"));
+        QCOMPARE(readAll(f.path("dl.bin")), resume ? partial : QByteArray());
+        QCOMPARE(QFile::exists(f.path("dl.bin")), resume);
+    }
 
 private:
     QTemporaryDir docRoot_;
     QString source_;
     NginxServer nginx_;
 };
-
-void HttpNginxTests::initTestCase() {
-    QVERIFY(docRoot_.isValid());
-    source_ = docRoot_.filePath("build.bin");
-    QVERIFY(testsupport::writeRandomFile(source_, kBig, 7));
-    QVERIFY(testsupport::writeRandomFile(docRoot_.filePath("small.bin"), 100000, 8));
-    const QString config = QString::fromLatin1(kLocations).replace("DOCROOT", docRoot_.path());
-    QVERIFY2(nginx_.start(docRoot_.path(), config), qPrintable(nginx_.errorText()));
-}
-
-void HttpNginxTests::bigFileDirect() {
-    WindowFixture f;
-    auto& w = f.open(nginx_.url("/build.bin"));
-    w.cmdDownload->click();
-    QVERIFY(f.waitForDownload(kBig));
-    QVERIFY(testsupport::sameFileContents(source_, f.path("dl.bin")));
-    QTRY_COMPARE_WITH_TIMEOUT(w.lblStatus->text(), QString("Download Completed"), 60000);
-    QVERIFY(f.ui.messages.isEmpty());
-}
-
-void HttpNginxTests::bigFileThroughProxy() {
-    TinyproxyServer proxy;
-    QVERIFY2(proxy.start(), qPrintable(proxy.errorText()));
-    WindowFixture f;
-    f.setSetting("Proxy Use", "1");
-    f.setSetting("Proxy IP", "127.0.0.1");
-    f.setSetting("Proxy Port", QString::number(proxy.port()));
-    f.open(nginx_.url("/build.bin")).cmdDownload->click();
-    QVERIFY(f.waitForDownload(kBig));
-    QVERIFY(testsupport::sameFileContents(source_, f.path("dl.bin")));
-    QVERIFY(waitUntil([&] { return proxy.log().contains("/build.bin"); }, 30000));
-    QVERIFY(f.ui.messages.isEmpty());
-}
-
-void HttpNginxTests::bigFileResumedWithRollback() {
-    // A 25 MiB partial file whose last KiB is damaged: the resume starts 1024 bytes earlier
-    // and writes over it.
-    WindowFixture f;
-    constexpr qint64 partialSize = 25 * 1024 * 1024;
-    {
-        QFile in(source_);
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        QByteArray head = in.read(partialSize);
-        head.replace(partialSize - 1024, 1024, QByteArray(1024, '\x5a'));
-        QVERIFY(writeFile(f.path("dl.bin"), head));
-    }
-    f.ui.dialogAnswers = {"cmdResume"};
-    f.open(nginx_.url("/build.bin")).cmdDownload->click();
-    QCOMPARE(app::Download().ResumeBase, partialSize - 1024);
-    QVERIFY(f.waitForDownload(kBig));
-    QVERIFY(testsupport::sameFileContents(source_, f.path("dl.bin")));
-    QVERIFY(f.ui.messages.isEmpty());
-}
-
-void HttpNginxTests::redirectChainFollowed() {
-    WindowFixture f;
-    f.open(nginx_.url("/moved/one")).cmdDownload->click();
-    QVERIFY(f.waitForDownload(kBig));
-    QVERIFY(testsupport::sameFileContents(source_, f.path("dl.bin")));
-    QCOMPARE(app::Download().DownloadURL, nginx_.url("/build.bin"));
-}
-
-void HttpNginxTests::redirectLoopStops() {
-    WindowFixture f;
-    f.open(nginx_.url("/loop")).cmdDownload->click();
-    QVERIFY(waitUntil([&] { return !f.ui.messages.isEmpty(); }));
-    QCOMPARE(f.ui.messages.first().prompt,
-             QString("Server returned the following error:\r\nHTTP/1.1 302 Moved Temporarily"));
-    QCOMPARE(f.buttons(), QString("10010"));
-    QVERIFY(!QFile::exists(f.path("dl.bin")));
-}
-
-void HttpNginxTests::notFound() {
-    WindowFixture f;
-    f.open(nginx_.url("/missing.exe")).cmdDownload->click();
-    QVERIFY(waitUntil([&] { return !f.ui.messages.isEmpty(); }));
-    const RecordedMessage m = f.ui.messages.first();
-    QCOMPARE(m.title, QString("File Not Found"));
-    QCOMPARE(m.icon, app::MsgIcon::None);
-    QCOMPARE(m.buttons, app::MsgButtons::OK);
-    QCOMPARE(m.prompt,
-             QString("The file requested was not found on the server!\r\n\r\nPossible Reasons:\r\n"
-                     "- File Does Not Exist On Server\r\n"
-                     "- URL Given Was Script And Data Returned Was Invalid\r\n"
-                     "- URL Entered Was Incorrect\r\n- Server Is Excessively Busy\r\n\r\n"
-                     "You may reattempt to download.  If its still failure then most likely "
-                     "invalid url."));
-    QCOMPARE(f.buttons(), QString("10010"));
-    QVERIFY(!QFile::exists(f.path("dl.bin")));
-}
-
-void HttpNginxTests::serverError() {
-    WindowFixture f;
-    f.open(nginx_.url("/broken")).cmdDownload->click();
-    QVERIFY(waitUntil([&] { return !f.ui.messages.isEmpty(); }));
-    QCOMPARE(f.ui.messages.first().prompt,
-             QString("Server returned the following error:\r\nHTTP/1.1 500 Internal Server Error"));
-    QCOMPARE(f.ui.messages.first().icon, app::MsgIcon::Critical);
-    QVERIFY(!QFile::exists(f.path("dl.bin")));
-}
-
-void HttpNginxTests::refusedResume() {
-    WindowFixture f;
-    const QByteArray partial(50000, 'p');
-    QVERIFY(writeFile(f.path("dl.bin"), partial));
-    f.ui.dialogAnswers = {"cmdResume"};
-    f.open(nginx_.url("/noranges/small.bin")).cmdDownload->click();
-    QVERIFY(waitUntil([&] { return !f.ui.messages.isEmpty(); }));
-    QCOMPARE(f.ui.messages.first().title, QString("No Resuming Support"));
-    QCOMPARE(readAll(f.path("dl.bin")), partial);
-    QCOMPARE(f.buttons(), QString("10010"));
-}
 
 QTEST_MAIN(HttpNginxTests)
 #include "http_nginx_tests.moc"

@@ -41,8 +41,7 @@ public:
     void ShowModal(QDialog* dialog, QWidget*) override {
         ++dialogsShown;
         dialog->show();
-        const QString answer =
-            dialogAnswers.isEmpty() ? QStringLiteral("close") : dialogAnswers.takeFirst();
+        const QString answer = dialogAnswers.isEmpty() ? "close" : dialogAnswers.takeFirst();
         if (answer == QLatin1String("close"))
             dialog->close();
         else

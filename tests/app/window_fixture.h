@@ -1,4 +1,5 @@
-// A main window on its own registry and scratch folder, with a scripted UI seam.
+// A main window on its own registry and scratch folder, with a scripted UI seam, and the
+// helpers the window tests share.
 #pragma once
 
 #include "app_settings.h"
@@ -17,6 +18,49 @@
 #include <QTimer>
 #include <memory>
 
+inline QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline bool writeFile(const QString& path, const QByteArray& data) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
+}
+
+// Helpers of the tests in this folder (in a namespace of their own, so that other test files
+// may keep helpers of the same names).
+namespace apptest {
+
+// Reproducible bytes that differ from one position to the next.
+inline QByteArray pattern(int size, int seed = 0) {
+    QByteArray data(size, Qt::Uninitialized);
+    for (int i = 0; i < size; ++i)
+        data[i] = static_cast<char>(seed + i * 131 + i / 251);
+    return data;
+}
+
+inline QByteArray okResponse(const QByteArray& body) {
+    return "HTTP/1.0 200 OK\r\nContent-Type: application/octet-stream\r\nContent-Length: " +
+           QByteArray::number(body.size()) + "\r\n\r\n" + body;
+}
+
+// The window's exact request; range is the first byte wanted ("" when not resuming).
+inline QByteArray expectedRequest(const QByteArray& target, const QByteArray& host,
+                                  const QByteArray& range = {}) {
+    QByteArray r = "GET " + target + " HTTP/1.0\r\nAccept: *.*, */*\r\n";
+    if (!range.isEmpty())
+        r += "Range: bytes=" + range + "-\r\n";
+    return r + "User-Agent: Tessarin Software Downloader\r\nReferer: " + host +
+           "\r\nHost: " + host + "\r\n\r\n";
+}
+
+inline QString localUrl(quint16 port, const QString& path) {
+    return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
+}
+
+} // namespace apptest
+
 class WindowFixture {
 public:
     explicit WindowFixture(bool clipboardOff = true) {
@@ -32,6 +76,11 @@ public:
     void setSetting(const char* name, const QString& value) {
         settings::CRegister().REGSaveSetting(settings::HKEY_LOCAL_MACHINE,
                                              app::AppSettings::Section(), name, value);
+    }
+    void useProxy(quint16 port) {
+        setSetting("Proxy Use", "1");
+        setSetting("Proxy IP", "127.0.0.1");
+        setSetting("Proxy Port", QString::number(port));
     }
 
     // Opens the window with the address and save path filled in. The one-second timer is
@@ -49,11 +98,11 @@ public:
 
     bool waitForDownload(qint64 size, int timeoutMs = 180000) const {
         return testsupport::waitUntil(
-            [&] {
-                const auto& d = app::Download();
-                return d.TotalSize == size && d.Received == size;
-            },
+            [&] { return app::Download().TotalSize == size && app::Download().Received == size; },
             timeoutMs);
+    }
+    bool waitForMessage() const {
+        return testsupport::waitUntil([&] { return !ui.messages.isEmpty(); });
     }
 
     // The enabled states of Update, Pause, Stop, Exit, Run as a string like "01010".
@@ -71,13 +120,3 @@ public:
     ScriptedUi ui;
     std::unique_ptr<app::frmMain> window;
 };
-
-inline QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}

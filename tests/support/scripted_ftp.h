@@ -5,7 +5,6 @@
 
 #include "servers.h"
 
-#include <QHash>
 #include <QList>
 #include <QTimer>
 #include <functional>
@@ -20,7 +19,14 @@ public:
             connection = &c;
             sendPieces(c, greeting);
         });
-        server.setHandler([this](testsupport::ScriptedConnection& c) { answerLines(c); });
+        server.setHandler([this](testsupport::ScriptedConnection& c) {
+            const QByteArray all = c.received();
+            for (qsizetype end; (end = all.indexOf("\r\n", answeredUpTo_)) >= 0;) {
+                const QByteArray line = all.mid(answeredUpTo_, end - answeredUpTo_);
+                answeredUpTo_ = end + 2;
+                sendPieces(c, answer(line));
+            }
+        });
     }
 
     // The answer to a command line (without CR LF); the default answers nothing.
@@ -31,6 +37,7 @@ public:
 
     quint16 port() const { return server.port(); }
     QByteArray received() const { return connection ? connection->received() : QByteArray(); }
+    // The command lines received, without their line ends.
     QList<QByteArray> lines() const {
         QList<QByteArray> result = received().split('\n');
         result.removeLast(); // what follows the last line end
@@ -44,11 +51,8 @@ public:
             return {"331 send password\r\n"};
         if (line.startsWith("PASS"))
             return {"230 logged in\r\n"};
-        if (line == "PWD")
-            return {"257 \"/\" is current\r\n"};
-        return {};
+        return line == "PWD" ? Pieces{"257 \"/\" is current\r\n"} : Pieces{};
     }
-
     // The 227 reply that sends the client to `data`.
     QByteArray pasvReply() const {
         const quint16 p = data.port();
@@ -61,23 +65,9 @@ public:
     testsupport::ScriptedConnection* connection = nullptr;
 
 private:
-    void answerLines(testsupport::ScriptedConnection& c) {
-        const QByteArray all = c.received();
-        qsizetype end;
-        while ((end = all.indexOf("\r\n", answeredUpTo_)) >= 0) {
-            const QByteArray line = all.mid(answeredUpTo_, end - answeredUpTo_);
-            answeredUpTo_ = end + 2;
-            sendPieces(c, answer(line));
-        }
-    }
-
     // Pieces go out in order: one at once, each further one after a pause.
     void sendPieces(testsupport::ScriptedConnection& c, const Pieces& pieces) {
         queue_ += pieces;
-        pump(c);
-    }
-
-    void pump(testsupport::ScriptedConnection& c) {
         if (pausing_ || queue_.isEmpty())
             return;
         c.send(queue_.takeFirst());
@@ -86,7 +76,7 @@ private:
         pausing_ = true;
         QTimer::singleShot(kPauseMs, &c, [this, &c] {
             pausing_ = false;
-            pump(c);
+            sendPieces(c, {});
         });
     }
 

@@ -13,24 +13,11 @@ namespace testsupport {
 
 namespace {
 
-constexpr int kPortAttempts = 5;
 constexpr int kReadyTimeoutMs = 30000;
-constexpr int kStopTimeoutMs = 10000;
-
-// A port that was free a moment ago; another process may still take it before the server
-// binds it, which start() answers by retrying with a new one.
-quint16 pickFreePort() {
-    QTcpServer probe;
-    if (!probe.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return probe.serverPort();
-}
 
 QString readText(const QString& path) {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QString::fromLocal8Bit(file.readAll());
+    return file.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(file.readAll()) : QString();
 }
 
 bool writeText(const QString& path, const QString& text) {
@@ -40,125 +27,92 @@ bool writeText(const QString& path, const QString& text) {
            file.write(bytes) == bytes.size();
 }
 
-bool canConnect(quint16 port) {
-    QTcpSocket socket;
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    return socket.waitForConnected(2000);
-}
-
-// True when a connection to port opens and the server's first line is a 220 greeting that
-// contains token (FTP servers speak first).
-bool greets(quint16 port, const QByteArray& token) {
+// True when port accepts a connection and, if `greeting` is set, its first line holds it
+// (FTP servers speak first; a unique banner keeps a stranger on the port from passing as ours).
+bool answers(quint16 port, const QByteArray& greeting) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
     if (!socket.waitForConnected(2000))
         return false;
-    QByteArray received;
     const QDeadlineTimer deadline(5000);
-    while (!received.contains('\n') && !deadline.hasExpired() &&
-           socket.waitForReadyRead(static_cast<int>(deadline.remainingTime())))
-        received += socket.readAll();
-    return received.startsWith("220") && received.left(received.indexOf('\n')).contains(token);
-}
-
-// A greeting no other server on the machine would send, so readiness checks cannot be
-// fooled by a stranger that took the port.
-QString uniqueBanner(const QString& server) {
-    return QStringLiteral("ZorvUpdater test %1 %2")
-        .arg(server)
-        .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+    while (!greeting.isEmpty() && !socket.canReadLine() && !deadline.hasExpired())
+        socket.waitForReadyRead(static_cast<int>(deadline.remainingTime()));
+    return greeting.isEmpty() || socket.readLine().contains(greeting);
 }
 
 void stopProcess(QProcess& process) {
     if (process.state() == QProcess::NotRunning)
         return;
     process.terminate();
-    if (!process.waitForFinished(kStopTimeoutMs)) {
+    if (!process.waitForFinished(10000)) {
         process.kill();
-        process.waitForFinished(kStopTimeoutMs);
+        process.waitForFinished(10000);
     }
-}
-
-enum class Launch { Ready, PortTaken, Failed, TimedOut };
-
-struct LaunchPlan {
-    QString program;
-    QStringList arguments;
-    QString outputFile; // receives the process's stdout and stderr
-    QString logFile;    // the process's own log
-    quint16 port = 0;
-    std::function<bool()> bound; // the process reports that it holds its port (optional)
-    QByteArray greeting;         // if set, ready only once a 220 greeting holding it is read
-    QString portTakenMessage;    // what it prints when the port is in use
-};
-
-// Starts the process and waits until it holds the port and accepts a connection there.
-Launch launch(QProcess& process, const LaunchPlan& plan) {
-    QFile::remove(plan.outputFile);
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.setStandardOutputFile(plan.outputFile);
-    process.start(plan.program, plan.arguments);
-    if (!process.waitForStarted(kReadyTimeoutMs))
-        return Launch::Failed;
-    const QDeadlineTimer deadline(kReadyTimeoutMs);
-    while (!deadline.hasExpired()) {
-        if (process.state() == QProcess::NotRunning) {
-            const QString said = readText(plan.outputFile) + readText(plan.logFile);
-            const bool taken = said.contains(plan.portTakenMessage);
-            return taken ? Launch::PortTaken : Launch::Failed;
-        }
-        // The bound() and greeting checks keep a stranger that grabbed the port from passing
-        // as ours.
-        const bool answers =
-            plan.greeting.isEmpty() ? canConnect(plan.port) : greets(plan.port, plan.greeting);
-        if ((!plan.bound || plan.bound()) && answers && process.state() == QProcess::Running)
-            return Launch::Ready;
-        process.waitForFinished(50); // pause, but wake at once if the process exits
-    }
-    stopProcess(process);
-    return Launch::TimedOut;
-}
-
-QString launchFailure(const QString& name, Launch result, const QProcess& process) {
-    const QString why = result == Launch::TimedOut
-                            ? QStringLiteral("no connection within %1 ms").arg(kReadyTimeoutMs)
-                            : process.errorString();
-    return QStringLiteral("%1 did not start (%2)\n").arg(name, why);
-}
-
-// Runs attempt(port) with new ports until one is not taken by someone else.
-bool startOnFreePort(quint16& port, QString& errorText,
-                     const std::function<Launch(quint16)>& attempt) {
-    for (int i = 0; i < kPortAttempts; ++i) {
-        port = pickFreePort();
-        if (port == 0) {
-            errorText = QStringLiteral("no free port on 127.0.0.1");
-            return false;
-        }
-        const Launch result = attempt(port);
-        if (result == Launch::Ready) {
-            errorText.clear();
-            return true;
-        }
-        if (result != Launch::PortTaken)
-            return false;
-    }
-    errorText = QStringLiteral("port taken on every attempt\n") + errorText;
-    return false;
-}
-
-std::unique_ptr<QTemporaryDir> makeTempDir(const QString& name) {
-    return std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zorv-") + name +
-                                           QStringLiteral("-XXXXXX"));
 }
 
 QString quoted(const QString& text) {
     return QLatin1Char('"') + text + QLatin1Char('"');
 }
 
-} // namespace
+// How to run one server on a given port.
+struct Plan {
+    QString name;
+    std::function<bool(quint16)> prepare; // writes the configuration for the port
+    QString program;
+    std::function<QStringList(quint16)> arguments;
+    std::function<bool()> bound; // the server says it holds its port (optional)
+    QByteArray greeting;         // if set, ready once a first line holding it is read
+    QStringList logs;            // files whose text explains a failure
+};
 
-// ---- ServerProcess ----
+// Starts the server on a free port; another process may take the port between the probe and
+// the server's bind, so a server that exits early is tried again on a new port.
+bool launch(QProcess& process, quint16& port, QString& errorText, const QString& folder,
+            const Plan& plan) {
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        QTcpServer probe;
+        if (!probe.listen(QHostAddress::LocalHost, 0)) {
+            errorText = QStringLiteral("no free port on 127.0.0.1");
+            return false;
+        }
+        port = probe.serverPort();
+        probe.close();
+        if (!plan.prepare(port)) {
+            errorText =
+                QStringLiteral("cannot write the %1 configuration in %2").arg(plan.name, folder);
+            return false;
+        }
+        const QString output = folder + QStringLiteral("/output.log");
+        process.setProcessChannelMode(QProcess::MergedChannels);
+        process.setStandardOutputFile(output);
+        process.start(plan.program, plan.arguments(port));
+        const QDeadlineTimer deadline(kReadyTimeoutMs);
+        bool ready = false;
+        while (!ready && process.waitForStarted(kReadyTimeoutMs) &&
+               process.state() == QProcess::Running && !deadline.hasExpired()) {
+            ready = (!plan.bound || plan.bound()) && answers(port, plan.greeting) &&
+                    process.state() == QProcess::Running;
+            if (!ready)
+                process.waitForFinished(50); // a pause that ends at once if the process exits
+        }
+        if (ready) {
+            errorText.clear();
+            return true;
+        }
+        const bool timedOut = process.state() == QProcess::Running;
+        stopProcess(process);
+        errorText = QStringLiteral("%1 did not start (%2)\n")
+                        .arg(plan.name, timedOut ? QStringLiteral("no answer in time")
+                                                 : process.errorString());
+        for (const QString& log : QStringList(output) + plan.logs)
+            errorText += readText(log) + QLatin1Char('\n');
+        if (timedOut)
+            return false;
+    }
+    return false;
+}
+
+} // namespace
 
 ServerProcess::~ServerProcess() {
     stop();
@@ -170,7 +124,8 @@ void ServerProcess::stop() {
 
 bool ServerProcess::freshFolder(const QString& serverName) {
     stop();
-    dir_ = makeTempDir(serverName);
+    dir_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zorv-") +
+                                           serverName + QStringLiteral("-XXXXXX"));
     if (dir_->isValid())
         return true;
     errorText_ = QStringLiteral("cannot create a temporary folder: ") + dir_->errorString();
@@ -181,228 +136,158 @@ QString ServerProcess::folderFile(const QString& name) const {
     return dir_ ? dir_->path() + QLatin1Char('/') + name : QString();
 }
 
-// ---- NginxServer ----
-
-bool NginxServer::writeConfig(const QString& docRoot, const QString& extraServerConfig) {
-    const QString prefix = dir_->path();
-    const auto path = [&prefix](const char* name) {
-        return quoted(prefix + QLatin1Char('/') + QLatin1String(name));
-    };
-    QString config;
-    config +=
-        QStringLiteral("pid %1;\nerror_log %2 info;\n").arg(path("nginx.pid"), path("error.log"));
-    config += QStringLiteral("events { worker_connections 512; }\n");
-    config += QStringLiteral("http {\n    access_log off;\n    sendfile on;\n");
-    config += QStringLiteral("    default_type application/octet-stream;\n");
-    for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"}) {
-        const QString folder = QString::fromLatin1(temp) + QStringLiteral("_temp");
-        if (!QDir(prefix).mkpath(folder))
-            return false;
-        config += QStringLiteral("    %1_path %2;\n")
-                      .arg(folder, quoted(prefix + QLatin1Char('/') + folder));
-    }
-    config += QStringLiteral("    server {\n        listen 127.0.0.1:%1;\n").arg(port_);
-    config += QStringLiteral("        server_name localhost;\n        root %1;\n")
-                  .arg(quoted(QDir(docRoot).absolutePath()));
-    config += extraServerConfig + QStringLiteral("\n    }\n}\n");
-    return writeText(prefix + QStringLiteral("/nginx.conf"), config);
-}
-
 bool NginxServer::start(const QString& docRoot, const QString& extraServerConfig) {
     if (!freshFolder(QStringLiteral("nginx")))
         return false;
-    const QString prefix = dir_->path();
-    const QString pidFile = prefix + QStringLiteral("/nginx.pid");
-    const QString errorLog = prefix + QStringLiteral("/error.log");
-    const QString output = prefix + QStringLiteral("/output.log");
-    return startOnFreePort(port_, errorText_, [&](quint16 port) {
-        port_ = port;
-        QFile::remove(pidFile);
-        QFile::remove(errorLog);
-        if (!writeConfig(docRoot, extraServerConfig)) {
-            errorText_ = QStringLiteral("cannot write the nginx configuration in ") + prefix;
-            return Launch::Failed;
-        }
-        LaunchPlan plan;
-        plan.program = QStringLiteral("/usr/sbin/nginx");
-        plan.arguments = {QStringLiteral("-p"), prefix + QLatin1Char('/'),
-                          QStringLiteral("-c"), prefix + QStringLiteral("/nginx.conf"),
-                          QStringLiteral("-e"), errorLog,
-                          QStringLiteral("-g"), QStringLiteral("daemon off; master_process off;")};
-        plan.outputFile = output;
-        plan.logFile = errorLog;
-        plan.port = port;
-        // nginx writes its pid file only after it has bound its listening sockets.
-        plan.bound = [pidFile] { return QFile::exists(pidFile); };
-        plan.portTakenMessage = QStringLiteral("Address already in use");
-        const Launch result = launch(process_, plan);
-        if (result != Launch::Ready)
-            errorText_ = launchFailure(QStringLiteral("nginx"), result, process_) +
-                         readText(output) + QLatin1Char('\n') + readText(errorLog);
-        return result;
-    });
+    const QString pidFile = folderFile(QStringLiteral("nginx.pid"));
+    Plan plan{QStringLiteral("nginx"),
+              [&](quint16) {
+                  QFile::remove(pidFile);
+                  return writeConfig(docRoot, extraServerConfig);
+              },
+              QStringLiteral("/usr/sbin/nginx"),
+              [this](quint16) {
+                  return QStringList{
+                      "-p", dir_->path() + '/',      "-c", folderFile("nginx.conf"),
+                      "-e", folderFile("error.log"), "-g", "daemon off; master_process off;"};
+              },
+              // nginx writes its pid file only after it has bound its listening sockets.
+              [pidFile] { return QFile::exists(pidFile); },
+              {},
+              {folderFile(QStringLiteral("error.log"))}};
+    return launch(process_, port_, errorText_, dir_->path(), plan);
+}
+
+bool NginxServer::writeConfig(const QString& docRoot, const QString& extraServerConfig) {
+    QString config = QStringLiteral("pid %1;\nerror_log %2 info;\nevents {}\nhttp {\n")
+                         .arg(quoted(folderFile("nginx.pid")), quoted(folderFile("error.log")));
+    config += QStringLiteral("access_log off;\ndefault_type application/octet-stream;\n");
+    for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
+        config += QStringLiteral("%1_temp_path %2;\n")
+                      .arg(temp, quoted(folderFile(QString(temp) + "_temp")));
+    config += QStringLiteral("server {\nlisten 127.0.0.1:%1;\nroot %2;\n%3\n}\n}\n")
+                  .arg(port_)
+                  .arg(quoted(QDir(docRoot).absolutePath()), extraServerConfig);
+    return writeText(folderFile(QStringLiteral("nginx.conf")), config);
 }
 
 QString NginxServer::url(const QString& path) const {
     return QStringLiteral("http://127.0.0.1:%1").arg(port_) + path;
 }
 
-// ---- TinyproxyServer ----
-
 bool TinyproxyServer::writeConfig() {
-    const QString dir = dir_->path();
-    QString config;
-    config += QStringLiteral("Port %1\nListen 127.0.0.1\nAllow 127.0.0.1\n").arg(port_);
-    config += QStringLiteral("Timeout 600\nMaxClients 20\nLogLevel Info\n");
-    config += QStringLiteral("LogFile %1\n").arg(quoted(dir + QStringLiteral("/tinyproxy.log")));
-    config += QStringLiteral("PidFile %1\n").arg(quoted(dir + QStringLiteral("/tinyproxy.pid")));
-    // Run as root, tinyproxy switches to this user after binding; it must still be able to
+    // Run as root, tinyproxy switches to nobody after binding; it must still be able to
     // write its log and remove its pid file, hence the open permissions set in start().
-    config += QStringLiteral("User nobody\nGroup nogroup\n");
-    return writeText(dir + QStringLiteral("/tinyproxy.conf"), config);
+    const QString config =
+        QStringLiteral("Port %1\nListen 127.0.0.1\nAllow 127.0.0.1\n"
+                       "Timeout 600\nLogLevel Info\nLogFile %2\nPidFile %3\n"
+                       "User nobody\nGroup nogroup\n")
+            .arg(port_)
+            .arg(quoted(folderFile("tinyproxy.log")), quoted(folderFile("tinyproxy.pid")));
+    const QString log = folderFile(QStringLiteral("tinyproxy.log"));
+    return writeText(folderFile(QStringLiteral("tinyproxy.conf")), config) &&
+           writeText(log, QString()) &&
+           QFile::setPermissions(log, QFileDevice::Permissions(0x6666));
 }
 
 bool TinyproxyServer::start() {
     if (!freshFolder(QStringLiteral("tinyproxy")))
         return false;
-    const QString dir = dir_->path();
-    const QString logFile = dir + QStringLiteral("/tinyproxy.log");
-    const QString output = dir + QStringLiteral("/output.log");
-    const QFileDevice::Permissions everyone = QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ReadGroup | QFileDevice::WriteGroup |
-                                              QFileDevice::ReadOther | QFileDevice::WriteOther;
-    QFile::setPermissions(dir, everyone | QFileDevice::ExeOwner | QFileDevice::ExeGroup |
-                                   QFileDevice::ExeOther);
-    return startOnFreePort(port_, errorText_, [&](quint16 port) {
-        port_ = port;
-        if (!writeConfig() || !writeText(logFile, QString()) ||
-            !QFile::setPermissions(logFile, everyone)) {
-            errorText_ = QStringLiteral("cannot write the tinyproxy configuration in ") + dir;
-            return Launch::Failed;
-        }
-        LaunchPlan plan;
-        plan.program = QStringLiteral("/usr/bin/tinyproxy");
-        plan.arguments = {QStringLiteral("-d"), QStringLiteral("-c"),
-                          dir + QStringLiteral("/tinyproxy.conf")};
-        plan.outputFile = output;
-        plan.logFile = logFile;
-        plan.port = port;
-        // Logged once the listening socket is bound and the main loop runs.
-        plan.bound = [this] { return log().contains(QStringLiteral("Accepting connections")); };
-        plan.portTakenMessage = QStringLiteral("Could not create listening sockets");
-        const Launch result = launch(process_, plan);
-        if (result != Launch::Ready)
-            errorText_ = launchFailure(QStringLiteral("tinyproxy"), result, process_) +
-                         readText(output) + QLatin1Char('\n') + log();
-        return result;
-    });
+    QFile::setPermissions(dir_->path(), QFileDevice::Permissions(0x7777));
+    Plan plan{QStringLiteral("tinyproxy"),
+              [this](quint16) { return writeConfig(); },
+              QStringLiteral("/usr/bin/tinyproxy"),
+              [this](quint16) {
+                  return QStringList{"-d", "-c", folderFile("tinyproxy.conf")};
+              },
+              // Logged once the listening socket is bound and the main loop runs.
+              [this] { return log().contains(QStringLiteral("Accepting connections")); },
+              {},
+              {folderFile(QStringLiteral("tinyproxy.log"))}};
+    return launch(process_, port_, errorText_, dir_->path(), plan);
 }
 
 QString TinyproxyServer::log() const {
     return readText(folderFile(QStringLiteral("tinyproxy.log")));
 }
 
-// ---- FtpServer ----
+namespace {
+
+// A greeting no other server on the machine would send.
+QString uniqueBanner(const char* server) {
+    return QStringLiteral("ZorvUpdater test %1 %2")
+        .arg(server)
+        .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
+}
+
+} // namespace
 
 bool FtpServer::start(const QString& rootDir) {
     if (!freshFolder(QStringLiteral("ftp")))
         return false;
-    const QString logFile = dir_->path() + QStringLiteral("/ftp.log");
-    const QString output = dir_->path() + QStringLiteral("/output.log");
-    const QString banner = uniqueBanner(QStringLiteral("pyftpdlib"));
-    return startOnFreePort(port_, errorText_, [&](quint16 port) {
-        port_ = port;
-        QFile::remove(logFile);
-        LaunchPlan plan;
-        // Debian's pyftpdlib belongs to the system interpreter; -I keeps the environment's
-        // Python settings and user packages out.
-        plan.program = QStringLiteral("/usr/bin/python3");
-        plan.arguments = {QStringLiteral("-I"),
-                          QStringLiteral("-u"),
-                          QStringLiteral(ZORV_FTP_SERVER_SCRIPT),
-                          QStringLiteral("--port"),
-                          QString::number(port),
-                          QStringLiteral("--root"),
-                          QDir(rootDir).absolutePath(),
-                          QStringLiteral("--log"),
-                          logFile,
-                          QStringLiteral("--banner"),
-                          banner};
-        plan.outputFile = output;
-        plan.logFile = logFile;
-        plan.port = port;
-        plan.greeting = banner.toUtf8();
-        plan.portTakenMessage = QStringLiteral("Address already in use");
-        const Launch result = launch(process_, plan);
-        if (result != Launch::Ready)
-            errorText_ = launchFailure(QStringLiteral("pyftpdlib"), result, process_) +
-                         readText(output) + QLatin1Char('\n') + log();
-        return result;
-    });
+    const QString banner = uniqueBanner("pyftpdlib");
+    // Debian's pyftpdlib belongs to the system interpreter; -I keeps the environment's Python
+    // settings and user packages out.
+    Plan plan{QStringLiteral("pyftpdlib"),
+              [](quint16) { return true; },
+              QStringLiteral("/usr/bin/python3"),
+              [&](quint16 port) {
+                  return QStringList{"-I",
+                                     "-u",
+                                     ZORV_FTP_SERVER_SCRIPT,
+                                     QString::number(port),
+                                     QDir(rootDir).absolutePath(),
+                                     folderFile("ftp.log"),
+                                     banner};
+              },
+              {},
+              banner.toUtf8(),
+              {folderFile(QStringLiteral("ftp.log"))}};
+    return launch(process_, port_, errorText_, dir_->path(), plan);
 }
 
 QString FtpServer::log() const {
     return readText(folderFile(QStringLiteral("ftp.log")));
 }
 
-// ---- VsftpdServer ----
-
 bool VsftpdServer::writeConfig(const QString& rootDir, const QString& banner) {
-    const QString dir = dir_->path();
-    QString config;
-    config += QStringLiteral("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\n").arg(port_);
-    config += QStringLiteral("background=NO\n");
     // As root, vsftpd would chroot anonymous users and then refuse a root folder they can
-    // write to; running as the launching user skips both, so rootDir stays writable.
-    config += QStringLiteral("run_as_launching_user=YES\nseccomp_sandbox=NO\n");
-    config += QStringLiteral("secure_chroot_dir=%1/empty\n").arg(dir);
-    config += QStringLiteral("anonymous_enable=YES\nlocal_enable=NO\nanon_root=%1\n")
-                  .arg(QDir(rootDir).absolutePath());
-    // Test folders (QTemporaryDir) are private to their owner; let anonymous users see them.
-    config += QStringLiteral("anon_world_readable_only=NO\n");
-    config += QStringLiteral("write_enable=YES\nanon_upload_enable=YES\nanon_umask=022\n");
-    config += QStringLiteral("anon_mkdir_write_enable=YES\nanon_other_write_enable=YES\n");
-    config += QStringLiteral("pasv_enable=YES\nport_enable=YES\nftpd_banner=%1\n").arg(banner);
-    config += QStringLiteral("xferlog_enable=YES\nxferlog_std_format=NO\nlog_ftp_protocol=YES\n");
-    config += QStringLiteral("vsftpd_log_file=%1/vsftpd.log\n").arg(dir);
-    return QDir(dir).mkpath(QStringLiteral("empty")) &&
-           writeText(dir + QStringLiteral("/vsftpd.conf"), config);
+    // write to; running as the launching user skips both, so rootDir stays writable. Test
+    // folders are private to their owner, hence anon_world_readable_only=NO.
+    const QString config =
+        QStringLiteral("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\nbackground=NO\n"
+                       "run_as_launching_user=YES\nseccomp_sandbox=NO\nsecure_chroot_dir=%2\n"
+                       "anonymous_enable=YES\nlocal_enable=NO\nanon_root=%3\n"
+                       "anon_world_readable_only=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                       "anon_umask=022\nanon_mkdir_write_enable=YES\n"
+                       "anon_other_write_enable=YES\npasv_enable=YES\nport_enable=YES\n"
+                       "ftpd_banner=%4\nxferlog_enable=YES\nxferlog_std_format=NO\n"
+                       "log_ftp_protocol=YES\nvsftpd_log_file=%5\n")
+            .arg(port_)
+            .arg(folderFile("empty"), QDir(rootDir).absolutePath(), banner,
+                 folderFile("vsftpd.log"));
+    return QDir(dir_->path()).mkpath(QStringLiteral("empty")) &&
+           writeText(folderFile(QStringLiteral("vsftpd.conf")), config);
 }
 
 bool VsftpdServer::start(const QString& rootDir) {
     if (!freshFolder(QStringLiteral("vsftpd")))
         return false;
-    const QString dir = dir_->path();
-    const QString logFile = dir + QStringLiteral("/vsftpd.log");
-    const QString output = dir + QStringLiteral("/output.log");
-    const QString startupErrors = dir + QStringLiteral("/startup-errors.log");
-    const QString banner = uniqueBanner(QStringLiteral("vsftpd"));
-    return startOnFreePort(port_, errorText_, [&](quint16 port) {
-        port_ = port;
-        QFile::remove(logFile);
-        QFile::remove(startupErrors);
-        if (!writeConfig(rootDir, banner)) {
-            errorText_ = QStringLiteral("cannot write the vsftpd configuration in ") + dir;
-            return Launch::Failed;
-        }
-        LaunchPlan plan;
-        // vsftpd reports startup errors ("500 OOPS: ...") on file descriptor 0, its control
-        // connection when started by inetd; a file open for writing there keeps them.
-        plan.program = QStringLiteral("/bin/sh");
-        plan.arguments = {
-            QStringLiteral("-c"), QStringLiteral("exec /usr/sbin/vsftpd \"$1\" 0<>\"$2\""),
-            QStringLiteral("sh"), dir + QStringLiteral("/vsftpd.conf"), startupErrors};
-        plan.outputFile = output;
-        plan.logFile = startupErrors;
-        plan.port = port;
-        plan.greeting = banner.toUtf8();
-        plan.portTakenMessage = QStringLiteral("could not bind listening");
-        const Launch result = launch(process_, plan);
-        if (result != Launch::Ready)
-            errorText_ = launchFailure(QStringLiteral("vsftpd"), result, process_) +
-                         readText(output) + QLatin1Char('\n') + readText(startupErrors);
-        return result;
-    });
+    const QString banner = uniqueBanner("vsftpd");
+    const QString startupErrors = folderFile(QStringLiteral("startup-errors.log"));
+    // vsftpd reports startup errors ("500 OOPS: ...") on file descriptor 0, its control
+    // connection when started by inetd; a file open for writing there keeps them.
+    Plan plan{QStringLiteral("vsftpd"),
+              [&](quint16) { return writeConfig(rootDir, banner); },
+              QStringLiteral("/bin/sh"),
+              [&](quint16) {
+                  return QStringList{"-c", "exec /usr/sbin/vsftpd \"$1\" 0<>\"$2\"", "sh",
+                                     folderFile("vsftpd.conf"), startupErrors};
+              },
+              {},
+              banner.toUtf8(),
+              {startupErrors}};
+    return launch(process_, port_, errorText_, dir_->path(), plan);
 }
 
 QString VsftpdServer::log() const {

@@ -3,7 +3,6 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QEvent>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QTcpServer>
@@ -14,9 +13,7 @@ namespace testsupport {
 
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
-    // Wakes the blocking processEvents below at least every few milliseconds, so pred() is
-    // rechecked even when nothing else happens.
-    QTimer tick;
+    QTimer tick; // wakes the blocking processEvents below, so pred() is rechecked
     tick.start(5);
     while (!pred()) {
         if (deadline.hasExpired())
@@ -28,15 +25,18 @@ bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
     return true;
 }
 
-// ---- ScriptedConnection ----
-
 ScriptedConnection::ScriptedConnection(QTcpSocket* socket, ScriptedServer* server)
     : QObject(server), socket_(socket), server_(server), pieceTimer_(new QTimer(this)) {
     socket_->setParent(this);
     pieceTimer_->setSingleShot(true);
     pieceTimer_->setInterval(1);
     connect(pieceTimer_, &QTimer::timeout, this, &ScriptedConnection::writeNextPiece);
-    connect(socket_, &QTcpSocket::readyRead, this, &ScriptedConnection::readAvailable);
+    connect(socket_, &QTcpSocket::readyRead, this, [this] {
+        received_ += socket_->readAll();
+        emit dataReceived();
+        if (server_->handler_)
+            server_->handler_(*this);
+    });
     connect(socket_, &QTcpSocket::disconnected, this, [this] {
         pieceTimer_->stop();
         outgoing_.clear();
@@ -45,39 +45,22 @@ ScriptedConnection::ScriptedConnection(QTcpSocket* socket, ScriptedServer* serve
     });
 }
 
-QByteArray ScriptedConnection::received() const {
-    return received_;
-}
-
-void ScriptedConnection::readAvailable() {
-    const QByteArray data = socket_->readAll();
-    if (data.isEmpty())
-        return;
-    received_ += data;
-    emit dataReceived();
-    if (server_->handler_)
-        server_->handler_(*this);
-}
-
 void ScriptedConnection::send(const QByteArray& data) {
-    if (!outgoing_.empty()) {
-        outgoing_.push_back({data, data.size(), {}});
-        return;
-    }
+    if (!outgoing_.empty())
+        return outgoing_.push_back({data, data.size(), {}});
     socket_->write(data);
     socket_->flush();
 }
 
 void ScriptedConnection::sendInPieces(const QByteArray& data, int pieceSize,
                                       std::function<void()> then) {
-    const qsizetype piece = pieceSize > 0 ? pieceSize : data.size();
-    outgoing_.push_back({data, piece, std::move(then)});
+    outgoing_.push_back({data, pieceSize > 0 ? pieceSize : data.size(), std::move(then)});
     if (!pieceTimer_->isActive())
         pieceTimer_->start();
 }
 
 void ScriptedConnection::writeNextPiece() {
-    if (outgoing_.empty() || socket_->state() != QAbstractSocket::ConnectedState)
+    if (outgoing_.empty() || !isOpen())
         return;
     // Take the piece (and `then`, after the last one) off the queue before writing: a failing
     // write aborts the socket, and the disconnected handler clears the queue.
@@ -91,26 +74,22 @@ void ScriptedConnection::writeNextPiece() {
     }
     socket_->write(piece);
     socket_->flush();
-    if (socket_->state() != QAbstractSocket::ConnectedState)
+    if (!isOpen())
         return;
     if (then)
         then(); // may queue more or close the connection
     if (!outgoing_.empty())
         pieceTimer_->start();
-    else
-        finishIfIdle();
-}
-
-void ScriptedConnection::finishIfIdle() {
-    if (closeRequested_ && outgoing_.empty() && !closedByUs_) {
-        closedByUs_ = true;
-        socket_->disconnectFromHost(); // writes what is buffered before closing
-    }
+    else if (closeRequested_)
+        close();
 }
 
 void ScriptedConnection::close() {
     closeRequested_ = true;
-    finishIfIdle();
+    if (outgoing_.empty() && !closedByUs_) {
+        closedByUs_ = true;
+        socket_->disconnectFromHost(); // writes what is buffered before closing
+    }
 }
 
 void ScriptedConnection::abort() {
@@ -124,10 +103,17 @@ bool ScriptedConnection::isOpen() const {
     return socket_->state() == QAbstractSocket::ConnectedState;
 }
 
-// ---- ScriptedServer ----
-
 ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent), server_(new QTcpServer(this)) {
-    connect(server_, &QTcpServer::newConnection, this, &ScriptedServer::acceptPending);
+    connect(server_, &QTcpServer::newConnection, this, [this] {
+        while (QTcpSocket* socket = server_->nextPendingConnection()) {
+            auto* connection = new ScriptedConnection(socket, this);
+            connections_.append(connection);
+            // Bytes already on the socket are read on a later event-loop turn, so this runs
+            // first.
+            if (connectHandler_)
+                connectHandler_(*connection);
+        }
+    });
     if (!server_->listen(QHostAddress::LocalHost, 0))
         qWarning("ScriptedServer: cannot listen: %s", qPrintable(server_->errorString()));
 }
@@ -140,10 +126,6 @@ ScriptedServer::~ScriptedServer() {
 
 quint16 ScriptedServer::port() const {
     return server_->serverPort();
-}
-
-QList<ScriptedConnection*> ScriptedServer::connections() const {
-    return connections_;
 }
 
 void ScriptedServer::setHandler(std::function<void(ScriptedConnection&)> handler) {
@@ -169,16 +151,6 @@ void ScriptedServer::replyToRequests(const QByteArray& response, int pieceSize) 
 
 bool ScriptedServer::waitForConnections(int count, int timeoutMs) {
     return waitUntil([this, count] { return connections_.size() >= count; }, timeoutMs);
-}
-
-void ScriptedServer::acceptPending() {
-    while (QTcpSocket* socket = server_->nextPendingConnection()) {
-        auto* connection = new ScriptedConnection(socket, this);
-        connections_.append(connection);
-        // Bytes already on the socket are read on a later event-loop turn, so this runs first.
-        if (connectHandler_)
-            connectHandler_(*connection);
-    }
 }
 
 } // namespace testsupport

@@ -27,22 +27,20 @@ bool writeRandomFile(const QString& path, qint64 size, quint32 seed = 1);
 // True when both files exist and hold the same bytes.
 bool sameFileContents(const QString& a, const QString& b);
 
-// One accepted connection of a ScriptedServer. Records every byte it receives.
 class ScriptedServer;
 
+// One accepted connection of a ScriptedServer. Records every byte it receives.
 class ScriptedConnection : public QObject {
     Q_OBJECT
 public:
-    QByteArray received() const;
+    QByteArray received() const { return received_; }
     // Sends now (behind any pieces still queued by sendInPieces, so the byte order holds).
     void send(const QByteArray& data);
-    // Sends data in pieces of pieceSize bytes, each piece written and flushed on its own
-    // event-loop turn (a 1 ms timer between pieces), then runs `then` (may be empty).
+    // Sends data in pieces of pieceSize bytes, each written and flushed on its own event-loop
+    // turn (1 ms apart), then runs `then` (may be empty).
     void sendInPieces(const QByteArray& data, int pieceSize, std::function<void()> then = {});
-    // Closes after everything queued has been written.
-    void close();
-    // Drops the connection at once.
-    void abort();
+    void close(); // after everything queued has been written
+    void abort(); // at once
     bool isOpen() const;
 signals:
     void dataReceived();
@@ -50,17 +48,14 @@ signals:
 
 private:
     friend class ScriptedServer;
-    // Data still to go out, written pieceSize bytes per timer tick; `then` runs once it is out.
     struct Outgoing {
         QByteArray data;
         qsizetype pieceSize = 0;
-        std::function<void()> then;
+        std::function<void()> then; // runs once the data is out
     };
 
     ScriptedConnection(QTcpSocket* socket, ScriptedServer* server);
-    void readAvailable();
     void writeNextPiece();
-    void finishIfIdle();
 
     QTcpSocket* socket_;
     ScriptedServer* server_;
@@ -79,30 +74,27 @@ public:
     explicit ScriptedServer(QObject* parent = nullptr);
     ~ScriptedServer() override;
     quint16 port() const;
-    QList<ScriptedConnection*> connections() const;
+    QList<ScriptedConnection*> connections() const { return connections_; }
     // Called whenever a connection has received more bytes.
     void setHandler(std::function<void(ScriptedConnection&)> handler);
     // Called once for each accepted connection, before any of its bytes reach the handler:
     // protocols where the server speaks first (FTP's greeting) send it from here.
     void setConnectHandler(std::function<void(ScriptedConnection&)> handler);
-    // Convenience script: once a connection's bytes contain "\r\n\r\n", answer with
-    // `response` (in pieces of pieceSize bytes when pieceSize > 0), then close.
+    // Once a connection's bytes contain "\r\n\r\n", answers with `response` (in pieces of
+    // pieceSize bytes when pieceSize > 0), then closes.
     void replyToRequests(const QByteArray& response, int pieceSize = 0);
     bool waitForConnections(int count, int timeoutMs = 60000);
 
 private:
     friend class ScriptedConnection;
-    void acceptPending();
-
     QTcpServer* server_;
     QList<ScriptedConnection*> connections_;
     std::function<void(ScriptedConnection&)> handler_;
     std::function<void(ScriptedConnection&)> connectHandler_;
 };
 
-// What every server that runs as a process of its own has: a temporary folder for its
-// configuration and logs, the process, the port it listens on, and why it failed to start.
-// The destructor stops it.
+// A server running as a process of its own: a temporary folder for its configuration and
+// logs, the process, its port, and why it failed to start. The destructor stops it.
 class ServerProcess {
 public:
     ServerProcess(const ServerProcess&) = delete;
@@ -125,8 +117,8 @@ protected:
     QString errorText_;
 };
 
-// nginx serving docRoot on 127.0.0.1 (byte ranges on). extraServerConfig is pasted into the
-// server block (locations with `return 302 ...;` or `return 500;`, say).
+// nginx serving docRoot (byte ranges on). extraServerConfig is pasted into the server block
+// (locations with `return 302 ...;` or `return 500;`, say).
 class NginxServer : public ServerProcess {
 public:
     bool start(const QString& docRoot, const QString& extraServerConfig = QString());
@@ -136,42 +128,37 @@ private:
     bool writeConfig(const QString& docRoot, const QString& extraServerConfig);
 };
 
-// tinyproxy on 127.0.0.1, allowing 127.0.0.1 clients.
+// tinyproxy, allowing 127.0.0.1 clients.
 class TinyproxyServer : public ServerProcess {
 public:
     bool start();
-    // Lines of tinyproxy's log (requests it forwarded), for asserting that it was used.
-    QString log() const;
+    QString log() const; // a line per forwarded request, among others
 
 private:
     bool writeConfig();
 };
 
-// An FTP server (pyftpdlib under /usr/bin/python3) on 127.0.0.1 serving rootDir, which is
-// "/" for its users: anonymous (any password; list, read, write, rename, delete) and
-// "tester" / "secret" (all of that plus chmod and setting times). Passive mode uses any free
-// port; active mode accepts PORT to 127.0.0.1 ports above 1023. Failed logins are answered
-// at once instead of after pyftpdlib's usual delay.
+// pyftpdlib (under /usr/bin/python3) serving rootDir as "/" to anonymous (any password;
+// list, read, write, rename, delete) and "tester" / "secret" (also chmod and setting times).
+// Passive mode uses any free port; PORT is accepted to 127.0.0.1 ports above 1023. Failed
+// logins are answered at once.
 class FtpServer : public ServerProcess {
 public:
     bool start(const QString& rootDir);
-    // The server's log: one "<- COMMAND args" line per command received (passwords masked)
-    // and one "-> reply" line per reply, each prefixed with the client's address and user.
+    // One "<- COMMAND args" line per command (passwords masked) and one "-> reply" line per
+    // reply, each prefixed with the client's address and user.
     QString log() const;
-
-private:
 };
 
-// vsftpd on 127.0.0.1 for anonymous users only (any password), allowed to read, upload,
-// make folders, rename and delete. It runs as the launching user without chroot, so the
-// login folder is rootDir but paths are those of the machine: PWD answers rootDir's
-// absolute path, and clients should use paths relative to the login folder. Passive and
-// active (PORT to 127.0.0.1) modes are on.
+// vsftpd for anonymous users only (any password), allowed to read, upload, make folders,
+// rename and delete. It runs as the launching user without chroot: the login folder is
+// rootDir but paths are the machine's (PWD answers rootDir's absolute path), so clients
+// should use relative paths. Passive and active (PORT to 127.0.0.1) modes are on.
 class VsftpdServer : public ServerProcess {
 public:
     bool start(const QString& rootDir);
-    // vsftpd's protocol log: a line per command ("FTP command: Client "127.0.0.1", "LIST"")
-    // and per reply, with passwords shown as <password>.
+    // A line per command ("FTP command: Client "127.0.0.1", "LIST"") and per reply, with
+    // passwords shown as <password>.
     QString log() const;
 
 private:
