@@ -3,6 +3,7 @@
 // replacement. After each the product's executable is the old build or the new one, whole
 // and runnable, and pressing "&Update" again (resuming) ends with the new build in place.
 #include "mounts.h"
+#include "scripted_ftp.h"
 #include "window_fixture.h"
 
 #include <QApplication>
@@ -58,7 +59,10 @@ struct Update {
                nginx.start(www.path(), nginxConfig) && writeFile(exe, oldBuild) &&
                QFile::setPermissions(exe, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
-    QString url() const { return nginx.url(QStringLiteral("/new.exe")); }
+    QString address; // the update's address when it is not nginx's
+    QString url() const {
+        return address.isEmpty() ? nginx.url(QStringLiteral("/new.exe")) : address;
+    }
     // A fresh window, as the updater opens after a start: the boxes filled, the timers on.
     app::frmMain& open(const QString& saveName) {
         save = f.path(saveName);
@@ -79,6 +83,44 @@ struct Update {
         return !f.ui.messages.isEmpty() && f.ui.messages.last().prompt.contains(reason) &&
                f.ui.messages.last().icon == app::MsgIcon::Critical;
     }
+};
+
+// A scripted FTP server with one file, which it sends from the REST offset in pieces of 1000
+// bytes. It answers one control connection.
+struct PieceFtp {
+    explicit PieceFtp(QByteArray file) : build(std::move(file)) {
+        ftp.answer = [this](const QByteArray& line) { return answer(line); };
+    }
+    QString url() const { return "ftp://127.0.0.1/new.exe:" + QString::number(ftp.port()); }
+    ScriptedFtp::Pieces answer(const QByteArray& line) {
+        if (line == "PASV") {
+            ++pasv;
+            return {ftp.pasvReply()};
+        }
+        if (line.startsWith("TYPE") || line.startsWith("CWD"))
+            return {"200 ok\r\n"};
+        if (line.startsWith("REST")) {
+            offset = line.mid(5).toLongLong();
+            return {"350 restarting\r\n"};
+        }
+        if (line != "LIST" && !line.startsWith("RETR"))
+            return ScriptedFtp::loginAnswer(line);
+        const QByteArray bytes = line == "LIST"
+                                     ? "-rw-r--r-- 1 u g " + QByteArray::number(build.size()) +
+                                           " Jan 01 2020 new.exe\r\n"
+                                     : build.mid(std::exchange(offset, 0));
+        QTimer::singleShot(0, [this, bytes, n = pasv] {
+            if (waitUntil([&] { return ftp.data.connections().size() >= n; }, 30000))
+                ftp.data.connections().at(n - 1)->sendInPieces(
+                    bytes, 1000, [this, n] { ftp.data.connections().at(n - 1)->close(); });
+        });
+        return {"150 sending\r\n", "226 sent\r\n"};
+    }
+
+    ScriptedFtp ftp;
+    QByteArray build;
+    qint64 offset = 0;
+    int pasv = 0;
 };
 
 // The child process: one press of "&Update" in a window of its own, the file-exists question
@@ -108,6 +150,7 @@ class LocalFaultTests : public QObject {
     Q_OBJECT
 private slots:
     void diskFullDuringDownload();
+    void ftpDiskFullAtTheEnd();
     void saveFolderRemovedMidTransfer();
     void replacementRefused_data();
     void replacementRefused();
@@ -138,6 +181,34 @@ void LocalFaultTests::diskFullDuringDownload() {
     QVERIFY2(u.f.ui.messages.size() == 1, qPrintable(u.f.ui.messages.last().prompt));
     QCOMPARE(productIs(u.exe, u.newBuild), QString("Quillon 2.0"));
     QVERIFY(!QFile::exists(u.save));
+}
+
+// An FTP download whose last byte no longer fits: the data comes in small pieces, so the
+// end of the file may sit in a write buffer of the client when the disk fills.
+void LocalFaultTests::ftpDiskFullAtTheEnd() {
+    Update u;
+    constexpr qint64 kDisk = 65536;
+    const QByteArray build = productBuild("2.0", kDisk + 1, 3);
+    QVERIFY(writeFile(u.exe, u.oldBuild) &&
+            QFile::setPermissions(u.exe, QFile::ExeOwner | QFile::ReadOwner));
+    QVERIFY(QDir(u.f.path(QString())).mkdir(QStringLiteral("small")));
+    ScratchMount mount;
+    if (!mount.tmpfs(u.f.path(QStringLiteral("small")), kDisk))
+        QSKIP(qPrintable(mount.errorText()));
+    PieceFtp server(build);
+    u.address = server.url();
+    app::frmMain& w = u.open(QStringLiteral("small/dl.bin"));
+    w.cmdDownload->click();
+    QVERIFY(waitUntil([&] { return !u.f.ui.messages.isEmpty() || w.cmdRun->isEnabled(); }));
+    QVERIFY2(u.failedWith("No space left on device"), qPrintable(u.f.ui.messages.value(0).prompt));
+    QCOMPARE(productIs(u.exe, u.oldBuild), QString("Quillon 1.0"));
+
+    QVERIFY(mount.resize(kDisk * 4));
+    PieceFtp again(build); // a scripted server answers one control connection
+    u.address = again.url();
+    QVERIFY(u.restart(QStringLiteral("cmdResume")));
+    QCOMPARE(u.f.ui.messages.size(), 1);
+    QCOMPARE(productIs(u.exe, build), QString("Quillon 2.0"));
 }
 
 void LocalFaultTests::saveFolderRemovedMidTransfer() {
