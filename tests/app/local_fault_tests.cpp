@@ -326,6 +326,7 @@ void LocalFaultTests::killed() {
 int main(int argc, char** argv) {
     if (argc == 5 && qstrcmp(argv[1], "--child") == 0)
         return runUpdaterChild(argc, argv);
+    testsupport::privateMounts(); // without it, the destructors still unmount
     QApplication application(argc, argv);
     application.setAttribute(Qt::AA_Use96Dpi, true);
     LocalFaultTests tests;

@@ -1,15 +1,24 @@
 // Mounts made by tests that run as root: a size-limited tmpfs on a folder, or a folder bound
 // onto itself so that it can be made read-only. The destructor unmounts, also when a test
 // fails half-way; errorText says why a mount was refused (not root, no mount namespace).
+// A test program that calls privateMounts() first keeps its mounts to itself, and they
+// vanish with it even when it is killed or aborts before any destructor runs.
 #pragma once
 
 #include <QFile>
 #include <QString>
 #include <cerrno>
 #include <cstring>
+#include <sched.h>
 #include <sys/mount.h>
 
 namespace testsupport {
+
+// Moves the process into a mount namespace of its own; call it before any thread starts.
+inline bool privateMounts() {
+    return ::unshare(CLONE_NEWNS) == 0 &&
+           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
 
 class ScratchMount {
 public:
