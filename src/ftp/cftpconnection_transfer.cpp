@@ -253,9 +253,11 @@ void CFtpConnection::OpenLocalFileForDownload(qint64 start) {
         QFile::remove(localFilePath_);
     localFile_.setFileName(localFilePath_);
     // From the start, nothing of an older file may stay behind, even where it could not be
-    // removed.
+    // removed. Unbuffered, so that every piece meets the disk in its own write and a full
+    // disk is reported there, not lost in the unchecked flush of the closing file.
     const QIODevice::OpenMode mode =
-        start == 0 ? QIODevice::ReadWrite | QIODevice::Truncate : QIODevice::ReadWrite;
+        start == 0 ? QIODevice::ReadWrite | QIODevice::Unbuffered | QIODevice::Truncate
+                   : QIODevice::ReadWrite | QIODevice::Unbuffered;
     if (!localFile_.open(mode))
         throw RuntimeError(kErrFileAccess, QStringLiteral("Path/File access error: %1: %2")
                                                .arg(localFilePath_, localFile_.errorString()));
@@ -272,7 +274,16 @@ void CFtpConnection::OpenLocalFileForDownload(qint64 start) {
 void CFtpConnection::WriteDownloadPiece(const QByteArray& piece) {
     if (!localFileError_.isEmpty())
         return;
-    if (localFile_.write(piece) != piece.size()) {
+    // A short write (the disk filled half-way) is followed by one for the rest, which fails
+    // with the reason.
+    qint64 written = 0;
+    while (written < piece.size()) {
+        const qint64 n = localFile_.write(piece.constData() + written, piece.size() - written);
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    if (written != piece.size()) {
         // The transfer cannot go on; the download reports why when its wait ends.
         localFileError_ = QStringLiteral("Path/File access error: %1: %2")
                               .arg(localFilePath_, localFile_.errorString());

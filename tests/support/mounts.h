@@ -1,0 +1,70 @@
+// Mounts made by tests that run as root: a size-limited tmpfs on a folder, or a folder bound
+// onto itself so that it can be made read-only. The destructor unmounts, also when a test
+// fails half-way; errorText says why a mount was refused (not root, no mount namespace).
+// A test program that calls privateMounts() first keeps its mounts to itself, and they
+// vanish with it even when it is killed or aborts before any destructor runs.
+#pragma once
+
+#include <QFile>
+#include <QString>
+#include <cerrno>
+#include <cstring>
+#include <sched.h>
+#include <sys/mount.h>
+
+namespace testsupport {
+
+// Moves the process into a mount namespace of its own; call it before any thread starts.
+inline bool privateMounts() {
+    return ::unshare(CLONE_NEWNS) == 0 &&
+           ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
+}
+
+class ScratchMount {
+public:
+    ScratchMount() = default;
+    ScratchMount(const ScratchMount&) = delete;
+    ScratchMount& operator=(const ScratchMount&) = delete;
+    ~ScratchMount() {
+        if (mounted_)
+            ::umount2(dir_.constData(), MNT_DETACH);
+    }
+
+    bool tmpfs(const QString& dir, qint64 bytes) {
+        dir_ = QFile::encodeName(dir);
+        return check(::mount("tmpfs", dir_.constData(), "tmpfs", 0, sizeOption(bytes).constData()),
+                     true);
+    }
+    bool resize(qint64 bytes) {
+        return check(
+            ::mount(nullptr, dir_.constData(), nullptr, MS_REMOUNT, sizeOption(bytes).constData()),
+            mounted_);
+    }
+    bool bindSelf(const QString& dir) {
+        dir_ = QFile::encodeName(dir);
+        return check(::mount(dir_.constData(), dir_.constData(), nullptr, MS_BIND, nullptr), true);
+    }
+    bool readOnly(bool on) {
+        const unsigned long flags = MS_REMOUNT | MS_BIND | (on ? MS_RDONLY : 0);
+        return check(::mount(nullptr, dir_.constData(), nullptr, flags, nullptr), mounted_);
+    }
+    QString errorText() const { return errorText_; }
+
+private:
+    static QByteArray sizeOption(qint64 bytes) { return "size=" + QByteArray::number(bytes); }
+    bool check(int result, bool mountedOnSuccess) {
+        if (result != 0) {
+            errorText_ = QStringLiteral("mount on %1 refused: %2")
+                             .arg(QFile::decodeName(dir_), QString::fromLocal8Bit(strerror(errno)));
+            return false;
+        }
+        mounted_ = mountedOnSuccess;
+        return true;
+    }
+
+    QByteArray dir_;
+    bool mounted_ = false;
+    QString errorText_;
+};
+
+} // namespace testsupport
