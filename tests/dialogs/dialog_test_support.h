@@ -68,40 +68,28 @@ inline UINT recordingHook(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam) {
     return 1;
 }
 
-// A zero-terminated text in a block of its own.
-inline std::unique_ptr<LockedBlock> textBlock(const QByteArray& bytes, DWORD size = 0) {
-    auto block = std::make_unique<LockedBlock>(size ? size : DWORD(bytes.size() + 1));
-    WriteBytes(block->address(), bytes);
-    return block;
-}
-
-// An OPENFILENAME with a file buffer, a 260-byte title buffer and an optional filter.
+// An OPENFILENAME with a file buffer, a 260-byte title buffer and an optional filter (its
+// pairs given without the closing zero); text() puts more strings in blocks of their own.
 class FileRecord {
 public:
-    FileRecord(DWORD fileBufferSize, const QByteArray& filter)
-        : file_(std::make_unique<LockedBlock>(fileBufferSize)),
-          title_(std::make_unique<LockedBlock>(260)) {
+    FileRecord(DWORD fileBufferSize, const QByteArray& filter) {
         ofn.lStructSize = sizeof(OPENFILENAME);
-        ofn.lpstrFile = file_->address();
+        ofn.lpstrFile = text({}, fileBufferSize);
         ofn.nMaxFile = fileBufferSize;
-        ofn.lpstrFileTitle = title_->address();
+        ofn.lpstrFileTitle = text({}, 260);
         ofn.nMaxFileTitle = 260;
-        if (!filter.isNull()) {
-            other_.push_back(textBlock(filter, DWORD(filter.size() + 2)));
-            ofn.lpstrFilter = other_.back()->address();
-        }
+        ofn.lpstrFilter = filter.isNull() ? 0 : text(filter, DWORD(filter.size() + 2));
     }
     QByteArray file() const { return ReadBytes(ofn.lpstrFile, ofn.nMaxFile); }
     Address text(const QByteArray& bytes, DWORD size = 0) {
-        other_.push_back(textBlock(bytes, size));
-        return other_.back()->address();
+        blocks_.push_back(std::make_unique<LockedBlock>(size ? size : DWORD(bytes.size() + 1)));
+        WriteBytes(blocks_.back()->address(), bytes);
+        return blocks_.back()->address();
     }
     OPENFILENAME ofn{};
 
 private:
-    std::unique_ptr<LockedBlock> file_;
-    std::unique_ptr<LockedBlock> title_;
-    std::vector<std::unique_ptr<LockedBlock>> other_;
+    std::vector<std::unique_ptr<LockedBlock>> blocks_;
 };
 
 // A record with its size field set and everything else zero.

@@ -55,26 +55,13 @@ private slots:
         rec.ofn.lpstrInitialDir = rec.text(QFile::encodeName(dir_.path()));
         QCOMPARE(GetOpenFileNameA(&rec.ofn), TRUE);
         QCOMPARE(ReadCString(rec.ofn.lpstrFile), QFile::encodeName(file_));
-        ColourRecord colour;
-        QCOMPARE(ChooseColorA(&colour.cc), TRUE);
-        QCOMPARE(colour.cc.rgbResult, COLORREF(0x030201));
         FontRecord font;
         font.cf.Flags = CF_EFFECTS;
         font.cf.rgbColors = 0x0000FF;
         QCOMPARE(ChooseFontA(&font.cf), TRUE);
         QCOMPARE(font.cf.iPointSize, 110);
         QCOMPARE(font.cf.rgbColors, COLORREF(0x0000FF)); // the answer chose none: kept
-        PRINTDLG pd = printRecord(0);
-        QCOMPARE(PrintDlgA(&pd), TRUE);
-        QCOMPARE(QList<int>({pd.nFromPage, pd.nToPage}), QList<int>({2, 5}));
-        freeDevice(pd.hDevMode, pd.hDevNames);
-        PAGESETUPDLG psd = sized<PAGESETUPDLG>();
-        psd.Flags = PSD_INTHOUSANDTHSOFINCHES;
-        QCOMPARE(PageSetupDlgA(&psd), TRUE);
-        QCOMPARE(QList<LONG>({psd.rtMargin.left, psd.rtMargin.right}), QList<LONG>({1000, 500}));
-        freeDevice(psd.hDevMode, psd.hDevNames);
-        QCOMPARE(shown.mid(0, 4), (QStringList{"Open", "Color", "Font", "colour button"}));
-        QCOMPARE(shown.size(), 6);
+        QCOMPARE(shown, (QStringList{"Open", "Font", "colour button"}));
         QVERIFY(picture.width() > 200 && picture.height() > 150);
         QVERIFY(QDir().mkpath(ZORV_SCREENSHOT_DIR));
         QVERIFY(picture.save(QStringLiteral(ZORV_SCREENSHOT_DIR "/file-dialog.png")));

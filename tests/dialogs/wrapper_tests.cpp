@@ -1,9 +1,8 @@
-// The wrapper's text and flag helpers, its font object and cMemory's life cycles. In the
+// The wrapper's text and flag helpers and cMemory's life cycles. In the
 // tables "~" stands for a zero byte.
 #include "cmemory.h"
 #include "dialog_text.h"
 #include "global_memory.h"
-#include "stdfont.h"
 
 #include <QtTest>
 
@@ -72,35 +71,26 @@ private slots:
         QCOMPARE(CutAtZero("whole"), QByteArray("whole"));
     }
 
-    void parseMultiFileName_data() {
-        QTest::addColumn<QString>("filename");
-        QTest::addColumn<QString>("dir");
-        QTest::addColumn<QStringList>("files");
-        const QString fill(8192 - 21, QChar(0));
-        QTest::newRow("folder and two names") << QString(Z("/home/u~a.txt~b.txt~~")) + fill
-                                              << "/home/u" << QStringList{"a.txt", "b.txt"};
-        QTest::newRow("one name, multi form")
-            << QString(Z("/u/a.txt~~")) << "" << QStringList{"/u/a.txt"};
-        QTest::newRow("backslash path") << "C:\\d\\f.txt"
-                                        << "C:\\d" << QStringList{"f.txt"};
-        QTest::newRow("slash path") << "/tmp/f.txt"
-                                    << "/tmp" << QStringList{"f.txt"};
-        QTest::newRow("bare name") << "f.txt"
-                                   << "" << QStringList{"f.txt"};
-        QTest::newRow("separator first") << "\\f.txt"
-                                         << "" << QStringList{"\\f.txt"};
-    }
     void parseMultiFileName() {
-        QFETCH(QString, filename);
-        QFETCH(QString, dir);
-        QFETCH(QStringList, files);
-        QString sDir;
-        QStringList sFiles;
-        int count = 0;
-        SplitMultiFileName(filename, sDir, sFiles, count);
-        QCOMPARE(sDir, dir);
-        QCOMPARE(sFiles, files);
-        QCOMPARE(count, files.size());
+        const QString fill(8192 - 21, QChar(0));
+        const struct {
+            QString filename, dir;
+            QStringList files;
+        } rows[] = {{QString(Z("/home/u~a.txt~b.txt~~")) + fill, "/home/u", {"a.txt", "b.txt"}},
+                    {Z("/u/a.txt~~"), "", {"/u/a.txt"}}, // one name in multi-select form
+                    {"C:\\d\\f.txt", "C:\\d", {"f.txt"}},
+                    {"/tmp/f.txt", "/tmp", {"f.txt"}},
+                    {"f.txt", "", {"f.txt"}},
+                    {"\\f.txt", "", {"\\f.txt"}}};
+        for (const auto& r : rows) {
+            QString sDir;
+            QStringList sFiles;
+            int count = 0;
+            SplitMultiFileName(r.filename, sDir, sFiles, count);
+            QCOMPARE(sDir, r.dir);
+            QCOMPARE(sFiles, r.files);
+            QCOMPARE(count, r.files.size());
+        }
     }
 
     // The caller's folder and count are added to, not reset.
@@ -163,20 +153,6 @@ private slots:
                                       bit(5), bit(6)),
                      r.expected);
         }
-    }
-
-    void fontPropertiesById() {
-        StdFont f;
-        QVERIFY(f.SetProperty(StdFont::IdName, "Mono"));
-        QVERIFY(f.SetProperty(StdFont::IdSize, 12.5));
-        QVERIFY(f.SetProperty(StdFont::IdBold, true));
-        QCOMPARE(f.Property(0).toString(), QString("Mono"));
-        QCOMPARE(f.Property(2).toDouble(), 12.5);
-        QCOMPARE(f.Property(7).toInt(), 700);
-        QVERIFY(f.SetProperty(StdFont::IdWeight, 400));
-        QCOMPARE(f.Property(3).toBool(), false);
-        QVERIFY(!f.SetProperty(1, 3));
-        QVERIFY(!f.Property(1).isValid());
     }
 
     void memoryLifeCycles_data() {
