@@ -1,4 +1,5 @@
-// The dialog operations answered through the script seam: results, errors and hook messages.
+// The dialog platform: the dialog operations answered through the script seam (results, errors,
+// hook messages), record layouts, the global memory handle table and the window-system calls.
 
 #include "dialog_test_support.h"
 
@@ -11,7 +12,9 @@
 #include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
 
+#include <cstddef>
 #include <functional>
 
 using namespace platform;
@@ -29,7 +32,7 @@ using Events = QList<HookEvent>;
 
 } // namespace
 
-class PlatformDialogTests : public QObject {
+class PlatformTests : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase();
@@ -44,13 +47,20 @@ private slots:
     void colourWithCustomColours();
     void fontChosen();
     void printPages();
+    void recordLayout_data();
+    void recordLayout();
+    void handleLifeCycle();
+    void badHandles();
+    void accessorsStayInsideBlocks();
+    void windowsAndColours();
+    void errorTextsAndHelp();
 
 private:
     QTemporaryDir dir_;
     QString a_, b_, c_;
 };
 
-void PlatformDialogTests::initTestCase() {
+void PlatformTests::initTestCase() {
     a_ = dir_.filePath("alpha.txt");
     b_ = dir_.filePath("beta.txt");
     c_ = dir_.filePath("gamma.doc");
@@ -60,7 +70,7 @@ void PlatformDialogTests::initTestCase() {
     }
 }
 
-void PlatformDialogTests::openSingleFile() {
+void PlatformTests::openSingleFile() {
     FileRecord rec(260, kFilter);
     rec.ofn.lpstrInitialDir = rec.text(native(dir_.path()));
     rec.ofn.nFilterIndex = 1;
@@ -98,7 +108,7 @@ void PlatformDialogTests::openSingleFile() {
     QCOMPARE(ReadBytes(small.ofn.lpstrFile, 2), QByteArray(1, char(native(a_).size() + 1)) + '\0');
 }
 
-void PlatformDialogTests::openMultiSelectLayout() {
+void PlatformTests::openMultiSelectLayout() {
     FileRecord rec(8192, kFilter);
     rec.ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST;
     ScopedScript script(answers({DialogAnswer::acceptFiles({a_, b_})}));
@@ -142,7 +152,7 @@ struct Records {
 
 // An unusable record is refused with its extended error before any dialog is shown; a usable
 // one that is cancelled gives FALSE with no error and leaves the record's results alone.
-void PlatformDialogTests::unusableRecordsAndCancel() {
+void PlatformTests::unusableRecordsAndCancel() {
     ScopedScript script(answers({}));
     using R = Records&;
     const struct {
@@ -202,7 +212,7 @@ void PlatformDialogTests::unusableRecordsAndCancel() {
     QCOMPARE(script.calls(), 5); // only the cancelled ones were shown
 }
 
-void PlatformDialogTests::fileMustExistKeepsDialogOpen() {
+void PlatformTests::fileMustExistKeepsDialogOpen() {
     FileRecord rec(260, kFilter);
     rec.ofn.Flags = OFN_FILEMUSTEXIST;
     const DialogAnswer missing = DialogAnswer::acceptFiles({dir_.filePath("missing.txt")});
@@ -217,7 +227,7 @@ void PlatformDialogTests::fileMustExistKeepsDialogOpen() {
     QVERIFY(never.calls() > 1);
 }
 
-void PlatformDialogTests::saveOverwritePromptAndExtension() {
+void PlatformTests::saveOverwritePromptAndExtension() {
     FileRecord rec(260, kFilter);
     rec.ofn.Flags = OFN_OVERWRITEPROMPT;
     rec.ofn.lpstrDefExt = rec.text("txt");
@@ -236,7 +246,7 @@ void PlatformDialogTests::saveOverwritePromptAndExtension() {
     QVERIFY(!(rec.ofn.Flags & OFN_EXTENSIONDIFFERENT));
 }
 
-void PlatformDialogTests::hookMessagesInOrder() {
+void PlatformTests::hookMessagesInOrder() {
     FileRecord rec(260, kFilter);
     rec.ofn.lpstrInitialDir = rec.text(native(dir_.path()));
     rec.ofn.Flags = OFN_ENABLEHOOK | OFN_EXPLORER;
@@ -263,7 +273,7 @@ void PlatformDialogTests::hookMessagesInOrder() {
     QVERIFY(QList<HWND>(hookLog().windows.size(), hookLog().windows.front()) == hookLog().windows);
 }
 
-void PlatformDialogTests::fileOkRefusalKeepsDialogOpen() {
+void PlatformTests::fileOkRefusalKeepsDialogOpen() {
     FileRecord rec(260, kFilter);
     rec.ofn.Flags = OFN_ENABLEHOOK | OFN_EXPLORER;
     rec.ofn.lpfnHook = RegisterHookProc(&recordingHook);
@@ -286,7 +296,7 @@ void PlatformDialogTests::fileOkRefusalKeepsDialogOpen() {
 }
 
 // The record's colour and custom colours reach the dialog; the answer's come back.
-void PlatformDialogTests::colourWithCustomColours() {
+void PlatformTests::colourWithCustomColours() {
     ColourRecord rec;
     WriteUInt32(rec.custom.address() + 20, 0x050505);
     rec.cc.rgbResult = 0x00336699;
@@ -307,7 +317,7 @@ void PlatformDialogTests::colourWithCustomColours() {
     QCOMPARE(hookLog().events, (Events{{WM_INITDIALOG, 0}, {WM_COMMAND, IDOK}, {WM_DESTROY, 0}}));
 }
 
-void PlatformDialogTests::fontChosen() {
+void PlatformTests::fontChosen() {
     FontRecord rec;
     LOGFONT lf{};
     lf.lfHeight = -16;
@@ -343,7 +353,7 @@ void PlatformDialogTests::fontChosen() {
     QCOMPARE(rec.cf.rgbColors, COLORREF(0x008000));
 }
 
-void PlatformDialogTests::printPages() {
+void PlatformTests::printPages() {
     PRINTDLG pd = printRecord(PD_RETURNDC | PD_ENABLEPRINTHOOK);
     pd.lpfnPrintHook = RegisterHookProc(&recordingHook);
     DialogAnswer answer = DialogAnswer::acceptPages(3, 7, 2);
@@ -373,5 +383,164 @@ void PlatformDialogTests::printPages() {
     QCOMPARE(CommDlgExtendedError(), PDERR_INITFAILURE);
 }
 
-QTEST_MAIN(PlatformDialogTests)
-#include "platform_dialog_tests.moc"
+// Sizes are asserted where the records are declared; these are the field offsets.
+void PlatformTests::recordLayout_data() {
+    QTest::addColumn<int>("actual");
+    QTest::addColumn<int>("expected");
+#define ROW(record, field, value)                                                                  \
+    QTest::newRow(#record "." #field) << int(offsetof(record, field)) << (value)
+    ROW(OPENFILENAME, nFilterIndex, 24);
+    ROW(OPENFILENAME, nFileOffset, 56);
+    ROW(OPENFILENAME, lpstrDefExt, 60);
+    ROW(OPENFILENAME, lpTemplateName, 72);
+    ROW(CHOOSECOLOR, lpfnHook, 28);
+    ROW(LOGFONT, lfFaceName, 28);
+    ROW(CHOOSEFONT, lpfnHook, 32);
+    ROW(CHOOSEFONT, nSizeMax, 56);
+    ROW(PRINTDLG, hInstance, 34);
+    ROW(PRINTDLG, lpfnPrintHook, 42);
+    ROW(PRINTDLG, hSetupTemplate, 62);
+    ROW(PAGESETUPDLG, rtMargin, 44);
+    ROW(PAGESETUPDLG, lpfnPageSetupHook, 68);
+    ROW(PAGESETUPDLG, hPageSetupTemplate, 80);
+    ROW(DEVMODE, dmCopies, 54);
+    ROW(DEVMODE, dmFormName, 70);
+    ROW(DEVMODE, dmBitsPerPel, 104);
+    ROW(NMHDR, code, 8);
+    ROW(HELPWININFO, rgchMember, 24);
+#undef ROW
+}
+
+void PlatformTests::recordLayout() {
+    QFETCH(int, actual);
+    QFETCH(int, expected);
+    QCOMPARE(actual, expected);
+}
+
+void PlatformTests::handleLifeCycle() {
+    const int live = LiveBlockCount();
+    const HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 100);
+    QCOMPARE(GlobalSize(h), DWORD(100));
+    QCOMPARE(LiveBlockCount(), live + 1);
+    const Address a = GlobalLock(h);
+    QCOMPARE(ReadBytes(a, 100), QByteArray(100, char(kUninitialisedFill)));
+    QCOMPARE(GlobalLock(h), a); // the same address on every lock
+    QCOMPARE(GlobalFlags(h), UINT(2));
+    QCOMPARE(GlobalHandle(a + 50), h);
+    QCOMPARE(GlobalUnlock(h), TRUE); // still locked once
+    QCOMPARE(GlobalUnlock(h), FALSE);
+    QCOMPARE(GetLastError(), ERROR_SUCCESS);
+    QCOMPARE(GlobalUnlock(h), FALSE);
+    QCOMPARE(GetLastError(), ERROR_NOT_LOCKED);
+    QCOMPARE(GlobalFree(h), HGLOBAL(0));
+    QCOMPARE(LiveBlockCount(), live);
+    // Freed: the handle is bad and the address reads nothing; neither is reused.
+    QCOMPARE(GlobalFree(h), h);
+    QCOMPARE(GetLastError(), ERROR_INVALID_HANDLE);
+    QCOMPARE(BytesAvailable(a), DWORD(0));
+    QCOMPARE(GlobalHandle(a), HGLOBAL(0));
+    LockedBlock next(100, GMEM_ZEROINIT);
+    QVERIFY(next.handle() != h && next.address() >= a + 100);
+    QCOMPARE(ReadBytes(next.address(), 100), QByteArray(100, '\0'));
+}
+
+void PlatformTests::badHandles() {
+    for (HGLOBAL bad : {HGLOBAL(0), HGLOBAL(1), HGLOBAL(0xFFFFFFFF), HGLOBAL(0x00040006)}) {
+        QCOMPARE(GlobalLock(bad), Address(0));
+        QCOMPARE(GlobalUnlock(bad), FALSE);
+        QCOMPARE(GlobalSize(bad), DWORD(0));
+        QCOMPARE(GlobalFree(bad), bad);
+        QCOMPARE(GlobalFlags(bad), UINT(0x8000));
+    }
+    QCOMPARE(GlobalAlloc(GHND, kMaxBlockSize + 1), HGLOBAL(0));
+    QCOMPARE(GetLastError(), ERROR_NOT_ENOUGH_MEMORY);
+    const HGLOBAL empty = GlobalAlloc(GHND, 0);
+    QVERIFY(empty != 0);
+    QCOMPARE(GlobalLock(empty), Address(0)); // nothing to address
+    QCOMPARE(GlobalFree(empty), HGLOBAL(0));
+}
+
+void PlatformTests::accessorsStayInsideBlocks() {
+    LockedBlock block(16);
+    LockedBlock other(16);
+    const Address a = block.address();
+    QVERIFY(WriteBytes(a, "0123456789abcdef"));
+    // Offset from the block's start, length, and whether the range is wholly inside it.
+    const struct {
+        int offset;
+        DWORD length;
+        bool inside;
+    } ranges[] = {{0, 16, true},  {10, 6, true},  {8, 10, false}, {16, 1, false},
+                  {0, 17, false}, {-1, 1, false}, {13, 4, false}, {12, 4, true}};
+    for (const auto& r : ranges) {
+        char buffer[32] = {};
+        const QByteArray at = QByteArray::number(r.offset) + "+" + QByteArray::number(r.length);
+        QVERIFY2(ReadMemory(a + r.offset, buffer, r.length) == r.inside, at);
+        QVERIFY2(ReadBytes(a + r.offset, r.length).size() == (r.inside ? int(r.length) : 0), at);
+        QVERIFY2(WriteMemory(a + r.offset, buffer, r.length) == r.inside, at);
+    }
+    QCOMPARE(BytesAvailable(a + 4), DWORD(12));
+    QVERIFY(!WriteCString(a, QByteArray(16, 'x'), 16)); // no room for the zero
+    QVERIFY(WriteCString(a, "hello", 16));
+    QCOMPARE(lstrlenA(a + 1), 4);
+    QCOMPARE(lstrlenA(0), 0);
+    QVERIFY(WriteBytes(other.address(), QByteArray(16, 'u')));
+    QCOMPARE(lstrlenA(other.address()), 16); // unterminated text ends with its block
+    RtlMoveMemory(other.address(), a, 17);   // too long: nothing moves
+    QCOMPARE(ReadCString(other.address()), QByteArray(16, 'u'));
+    RtlMoveMemory(other.address(), a, 6);
+    QCOMPARE(ReadCString(other.address()), QByteArray("hello"));
+}
+
+// Handles of widgets: parent and message result here; geometry through the wrapper's centring.
+void PlatformTests::windowsAndColours() {
+    QWidget top;
+    auto* child = new QWidget(&top);
+    const HWND hc = HandleFromWidget(child);
+    QCOMPARE(GetParent(hc), HandleFromWidget(&top));
+    QCOMPARE(GetParent(HandleFromWidget(&top)), HWND(0));
+    QCOMPARE(SetWindowLongA(hc, DWL_MSGRESULT, 7), LONG(0));
+    QCOMPARE(SetWindowLongA(hc, DWL_MSGRESULT, 1), LONG(7));
+    delete child;
+    RECT r{};
+    QCOMPARE(QList<int>({IsWindow(hc), GetWindowRect(hc, &r)}), QList<int>({FALSE, FALSE}));
+    QCOMPARE(GetLastError(), ERROR_INVALID_WINDOW_HANDLE);
+    // System colours: the palette's roles, a fixed table for the rest.
+    QPalette palette = QApplication::palette();
+    palette.setColor(QPalette::Highlight, QColor(10, 20, 30));
+    QApplication::setPalette(palette);
+    COLORREF c = 0;
+    QCOMPARE(OleTranslateColor(0x80000000u + COLOR_HIGHLIGHT, 0, &c), S_OK);
+    QCOMPARE(QList<COLORREF>({c, GetSysColor(COLOR_BACKGROUND)}),
+             QList<COLORREF>({0x1E140A, 0xA56E3A}));
+    QCOMPARE(OleTranslateColor(0x80000040u, 0, &c), E_INVALIDARG);
+    QApplication::setPalette(QPalette());
+}
+
+void PlatformTests::errorTextsAndHelp() {
+    char buffer[256];
+    const DWORD n = FormatMessageA(0x1200, nullptr, ERROR_FILE_NOT_FOUND, 0, buffer, 256, nullptr);
+    QCOMPARE(QByteArray(buffer, int(n)),
+             QByteArray("The system cannot find the file specified.\r\n"));
+    QCOMPARE(FormatMessageA(0x1200, nullptr, ERROR_FILE_NOT_FOUND, 0, buffer, 5, nullptr),
+             DWORD(4));
+    QCOMPARE(QByteArray(buffer), QByteArray("The "));
+    QCOMPARE(FormatMessageA(0x1200, nullptr, 0x7FFF0000, 0, buffer, 256, nullptr), DWORD(0));
+    // Help: opening and positioning are seen through the wrapper; here the refusals.
+    QTemporaryDir dir;
+    QFile f(dir.filePath("app.hlp"));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    const QByteArray file = QFile::encodeName(f.fileName());
+    QCOMPARE(WinHelpA(0, "/nonexistent/help.hlp", HELP_CONTENTS, 0), FALSE);
+    QCOMPARE(GetLastError(), ERROR_FILE_NOT_FOUND);
+    LockedBlock record(28, GHND);
+    const HELPWININFO info{28, 10, 20, 300, 400, 1, {0, 0}}; // a wrong size
+    WriteMemory(record.address(), &info, sizeof info);
+    QCOMPARE(WinHelpA(0, file.constData(), HELP_SETWINPOS, record.address()), FALSE);
+    QCOMPARE(GetLastError(), ERROR_INVALID_PARAMETER);
+    QCOMPARE(WinHelpA(0, file.constData(), HELP_SETWINPOS, 0x10), FALSE);
+    QCOMPARE(WinHelpA(0, nullptr, HELP_QUIT, 0), TRUE);
+}
+
+QTEST_MAIN(PlatformTests)
+#include "platform_tests.moc"
