@@ -373,7 +373,6 @@ private slots:
         QCOMPARE(text, "wrappertest.cCommonDialog: The system cannot find the file specified.\r\n");
         d.setHelpFile(MakeFile("shown.hlp"));
         d.setHelpCommand(0x3);
-        d.setHelpKey("not passed");
         QCOMPARE(ErrorOf([&] { d.ShowHelp(); }), 0);
         int x = 10, y = 20, dx = 300, dy = 400, type = 1;
         d.SetHelpPosition(x, y, dx, dy, type);
