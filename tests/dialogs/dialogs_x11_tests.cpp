@@ -1,0 +1,122 @@
+// The dialogs opened for real on an X display: each shown and closed by a scripted answer, a
+// real button press reaching the hook, a name typed into the wrapper's open dialog, and a
+// picture of the file dialog saved.
+
+#include "ccommondialog.h"
+#include "dialog_test_support.h"
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+using namespace platform;
+using namespace dialog_test;
+
+class DialogsX11Tests : public QObject {
+    Q_OBJECT
+    QTemporaryDir dir_;
+    QString file_;
+
+private slots:
+    void initTestCase() {
+        QCOMPARE(QGuiApplication::platformName(), QString("xcb"));
+        file_ = dir_.filePath("typed.txt");
+        QFile f(file_);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+
+    // The file and font dialogs reach the screen with their titles before they are answered.
+    void dialogsShown() {
+        QStringList shown;
+        QImage picture;
+        ScopedScript script([&](DialogKind kind, QWidget* dialog) {
+            if (QTest::qWaitForWindowExposed(dialog))
+                shown << dialog->windowTitle();
+            if (kind == DialogKind::Open)
+                picture = dialog->grab().toImage();
+            if (auto* colour = dialog->findChild<QPushButton*>("fontColorButton"))
+                shown << (colour->isVisible() ? "colour button" : "hidden colour button");
+            QFont font;
+            font.setPointSize(11);
+            return kind == DialogKind::Font ? DialogAnswer::acceptFont(font)
+                                            : DialogAnswer::acceptFiles({file_});
+        });
+        FileRecord rec(260, QByteArray("Text files\0*.txt\0All files\0*.*\0", 31));
+        rec.ofn.lpstrInitialDir = rec.text(QFile::encodeName(dir_.path()));
+        QCOMPARE(GetOpenFileNameA(&rec.ofn), TRUE);
+        QCOMPARE(ReadCString(rec.ofn.lpstrFile), QFile::encodeName(file_));
+        FontRecord font;
+        font.cf.Flags = CF_EFFECTS;
+        font.cf.rgbColors = 0x0000FF;
+        QCOMPARE(ChooseFontA(&font.cf), TRUE);
+        QCOMPARE(font.cf.iPointSize, 110);
+        QCOMPARE(font.cf.rgbColors, COLORREF(0x0000FF)); // the answer chose none: kept
+        QCOMPARE(shown, (QStringList{"Open", "Font", "colour button"}));
+        QVERIFY(picture.width() > 200 && picture.height() > 150);
+        QVERIFY(QDir().mkpath(ZORV_SCREENSHOT_DIR));
+        QVERIFY(picture.save(QStringLiteral(ZORV_SCREENSHOT_DIR "/file-dialog.png")));
+    }
+
+    void realCancelButtonReachesHook() {
+        hookLog() = HookLog{};
+        FileRecord rec(260, QByteArray("All\0*.*\0", 8));
+        rec.ofn.Flags = OFN_ENABLEHOOK | OFN_EXPLORER;
+        rec.ofn.lpfnHook = RegisterHookProc(&recordingHook);
+        bool clicked = false;
+        ScopedScript script([&clicked](DialogKind, QWidget* dialog) {
+            auto* box = dialog->findChild<QDialogButtonBox*>();
+            QAbstractButton* cancel = box ? box->button(QDialogButtonBox::Cancel) : nullptr;
+            if (!QTest::qWaitForWindowExposed(dialog) || !cancel)
+                return DialogAnswer::cancel();
+            QTest::mouseClick(cancel, Qt::LeftButton); // a real press of the real button
+            clicked = true;
+            return DialogAnswer::runReal();
+        });
+        QCOMPARE(GetOpenFileNameA(&rec.ofn), FALSE);
+        QVERIFY(clicked);
+        QCOMPARE(CommDlgExtendedError(), DWORD(0));
+        const QList<HookEvent>& ev = hookLog().events;
+        QVERIFY(ev.indexOf(HookEvent{WM_COMMAND, IDCANCEL}) > 0);
+        QCOMPARE(ev.front(), (HookEvent{WM_INITDIALOG, 0}));
+        QCOMPARE(ev.back(), (HookEvent{WM_DESTROY, 0}));
+    }
+
+    // The wrapper's open dialog with a name typed into it and Return pressed.
+    void typedNameOpens() {
+        dialogs::cCommonDialog d;
+        d.setInitDir(dir_.path());
+        d.setFilter("Texts|*.txt");
+        d.setHookDialog(true);
+        QStringList events;
+        connect(&d, &dialogs::cCommonDialog::InitDialog, this,
+                [&](int) { events << "InitDialog"; });
+        connect(&d, &dialogs::cCommonDialog::ConfirmOK, this,
+                [&](bool&) { events << "ConfirmOK"; });
+        connect(&d, &dialogs::cCommonDialog::DialogClose, this, [&] { events << "DialogClose"; });
+        // The timer only looks for the dialog's name box; it does not wait.
+        QTimer look;
+        look.setInterval(10);
+        connect(&look, &QTimer::timeout, this, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            auto* edit = dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+            if (edit == nullptr || !edit->isVisible())
+                return;
+            look.stop();
+            edit->setText("typed.txt");
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        look.start();
+        d.ShowOpen();
+        QCOMPARE(d.FileTitle(), QString("typed.txt"));
+        QCOMPARE(d.Filename(), QFileInfo(file_).absoluteFilePath());
+        QCOMPARE(events, (QStringList{"InitDialog", "ConfirmOK", "DialogClose"}));
+    }
+};
+
+QTEST_MAIN(DialogsX11Tests)
+#include "dialogs_x11_tests.moc"
