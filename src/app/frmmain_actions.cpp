@@ -172,11 +172,11 @@ void frmMain::cmdStop_Click() {
         StopFtp();
         return;
     }
-    if (sckDownload->State() >= 1) {
-        ShowFinished(QStringLiteral("Download Aborted"));
-        CloseSocket();
-        Reset();
-    }
+    // Also when the server has already closed a short transfer: the window would otherwise
+    // stay running, with "&Update" and "&Exit" disabled, for good.
+    ShowFinished(QStringLiteral("Download Aborted"));
+    CloseSocket();
+    Reset();
 }
 
 void frmMain::Command1_Click() {
