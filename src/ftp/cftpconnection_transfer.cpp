@@ -101,14 +101,18 @@ bool CFtpConnection::ProcessPASVCommand() {
 bool CFtpConnection::MakePassiveDataConnection(const QByteArray& reply) {
     return Guarded("MakePassiveDataConnection", false, [&] {
         const PassiveAddress address = ParsePasvReply(reply);
+        // Only the port is taken from the reply: the data connection goes to the host of the
+        // control connection, so that a reply naming another host cannot send the client to
+        // a third party (and a server behind address translation still works).
+        const QString peer = wscControl->RemoteHostIP();
+        const QString host = peer.isEmpty() ? address.host : peer;
         wscData->Close();
         wscData->setLocalPort(0);
-        wscData->Connect(address.host, address.port);
+        wscData->Connect(host, address.port);
         if (!WaitUntil([&] { return wscData->State() == net::sckConnected; }))
             return false;
         emit StateChanged(ftpDataConnectionOpen);
-        emit ReplyMessage(
-            QStringLiteral("Connecting to: %1:%2\r\n").arg(address.host).arg(address.port));
+        emit ReplyMessage(QStringLiteral("Connecting to: %1:%2\r\n").arg(host).arg(address.port));
         return true;
     });
 }
