@@ -204,6 +204,9 @@ void frmMain::sckDownload_DataArrival(qint64) {
     }
     if (!headerTaken_ && !TakeResponseHeader())
         return;
+    // Bytes beyond the announced length are not part of the file.
+    if (const DownloadFields& d = Download(); d.TotalSize > 0)
+        ChunkBuffer.truncate(qMax<qint64>(0, d.TotalSize - d.Received));
     if (ChunkBuffer.isEmpty())
         return;
     if (!WriteChunk())
@@ -247,9 +250,10 @@ bool frmMain::TakeResponseHeader() {
         return false;
     }
     if (d.IsResuming) {
-        const auto rangeStart =
-            http::ParseContentRangeStart(http::GetHeaderValue(HeaderText, "Content-Range:"));
-        if (status->code != 206 || (rangeStart && *rangeStart != d.ResumeBase)) {
+        // A range that starts elsewhere, or cannot be read, would put bytes at wrong offsets.
+        const QByteArray range = http::GetHeaderValue(HeaderText, "Content-Range:");
+        const auto rangeStart = http::ParseContentRangeStart(range);
+        if (status->code != 206 || (!range.isEmpty() && rangeStart != d.ResumeBase)) {
             RefuseResume();
             return false;
         }
