@@ -57,20 +57,16 @@ inline QString Hex(quint32 rgb) {
     return QStringLiteral("0x%1").arg(rgb, 6, 16, QLatin1Char('0'));
 }
 
-// The bounding box of every pixel for which match holds.
-inline QRect BoxOf(const QImage& image, const std::function<bool(quint32)>& match) {
+// The bounding box of every pixel of the colour.
+inline QRect BoxOfColor(const QImage& image, quint32 rgb) {
     QRect box;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (match(Pixel(image, {x, y})))
+            if (Pixel(image, {x, y}) == rgb)
                 box |= QRect(x, y, 1, 1);
         }
     }
     return box;
-}
-
-inline QRect BoxOfColor(const QImage& image, quint32 rgb) {
-    return BoxOf(image, [rgb](quint32 c) { return c == rgb; });
 }
 
 // A picture of the size filled with `fill`, with a block of `color` in it.
@@ -103,13 +99,6 @@ struct MessageLog {
     QStringList messages;
 };
 
-inline QString Arg(bool v) {
-    return v ? QStringLiteral("true") : QStringLiteral("false");
-}
-inline QString Arg(double v) {
-    return QString::number(v);
-}
-
 // Records a button's events as "Name arg arg ..." in order, and the keys it marks changed.
 struct EventLog {
     explicit EventLog(rkButtons_H* b, bool withMoves = false) {
@@ -117,7 +106,7 @@ struct EventLog {
         const auto rec = [this](const char* name) {
             return [this, name](auto&... args) {
                 QStringList line{QLatin1String(name)};
-                ((line << Arg(double(args))), ...);
+                ((line << QString::number(double(args))), ...);
                 events << line.join(' ');
             };
         };
@@ -130,8 +119,9 @@ struct EventLog {
         QObject::connect(b, &B::KeyPress, b, rec("KeyPress"));
         QObject::connect(b, &B::Click, b, rec("Click"));
         QObject::connect(b, &B::DoubleClick, b, rec("DoubleClick"));
-        QObject::connect(b, &B::MouseOnButton, b,
-                         [this](bool& on) { events << "MouseOnButton " + Arg(on); });
+        QObject::connect(b, &B::MouseOnButton, b, [this](bool& on) {
+            events << (on ? "MouseOnButton true" : "MouseOnButton false");
+        });
         QObject::connect(b, &B::PropertyChanged, b, [this](const QString& k) { marks << k; });
     }
     QStringList events;

@@ -3,9 +3,6 @@
 // hover tracking, keys, option groups, ambient changes, drag and drop).
 #include "button_test_support.h"
 
-#include <QFile>
-#include <QFocusEvent>
-#include <QMimeData>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <array>
@@ -21,39 +18,39 @@ QVariant Describe(const PictureRef& p) {
                             p->hotSpot}
              : QVariantList{};
 }
-QVariant Describe(const QVariant& v) {
-    return v.metaType() == QMetaType::fromType<PictureRef>() ? Describe(v.value<PictureRef>()) : v;
-}
 
 // Every stored property of a button, by name.
 QVariantMap Snapshot(const B& b) {
+#define ZORV_GET(N)                                                                                \
+    { #N, QVariant::fromValue(b.N()) }
     const QFont f = b.Font();
     return {
-        {"ButtonStyle", b.ButtonStyle()},
-        {"Mode", b.Mode()},
-        {"Caption", b.Caption()},
-        {"CaptionAlign", b.CaptionAlign()},
-        {"CaptionStyle", b.CaptionStyle()},
-        {"CustomClick", b.CustomClick()},
-        {"ButtonShape", b.ButtonShape()},
+        ZORV_GET(ButtonStyle),
+        ZORV_GET(Mode),
+        ZORV_GET(Caption),
+        ZORV_GET(CaptionAlign),
+        ZORV_GET(CaptionStyle),
+        ZORV_GET(CustomClick),
+        ZORV_GET(ButtonShape),
+        ZORV_GET(PictureAlign),
+        ZORV_GET(Enabled),
+        ZORV_GET(ShowFocusRect),
+        ZORV_GET(Value),
+        ZORV_GET(PictureSize),
+        ZORV_GET(MousePointer),
+        ZORV_GET(FontStyle),
+        ZORV_GET(ForeColor),
+        ZORV_GET(BackColor),
+        ZORV_GET(GradientColor),
+        ZORV_GET(GradientMode),
+        ZORV_GET(HoverColorLocks),
+        ZORV_GET(HoverForeColor),
+        ZORV_GET(HoverBackColor),
         {"Picture", Describe(b.Picture())},
-        {"PictureAlign", b.PictureAlign()},
-        {"Enabled", b.Enabled()},
-        {"ShowFocusRect", b.ShowFocusRect()},
-        {"Value", b.Value()},
-        {"PictureSize", b.PictureSize()},
-        {"MousePointer", b.MousePointer()},
         {"MouseIcon", Describe(b.MouseIcon())},
         {"Font", QVariantList{f.family(), f.pointSizeF(), f.weight()}},
-        {"FontStyle", b.FontStyle()},
-        {"ForeColor", b.ForeColor()},
-        {"BackColor", b.BackColor()},
-        {"GradientColor", b.GradientColor()},
-        {"GradientMode", b.GradientMode()},
-        {"HoverColorLocks", b.HoverColorLocks()},
-        {"HoverForeColor", b.HoverForeColor()},
-        {"HoverBackColor", b.HoverBackColor()},
     };
+#undef ZORV_GET
 }
 
 // Assigns a property by name.
@@ -147,25 +144,6 @@ B* WithSelectedSibling(Form& form, B* b, int mode) {
     return sibling;
 }
 
-void FocusIn(QWidget* w) {
-    QFocusEvent in(QEvent::FocusIn, Qt::TabFocusReason);
-    QApplication::sendEvent(w, &in);
-}
-
-// Records the key presses that reach a container.
-struct KeyCatcher : QObject {
-    explicit KeyCatcher(QObject* target) { target->installEventFilter(this); }
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (const auto* k = static_cast<QKeyEvent*>(e); e->type() == QEvent::KeyPress)
-            keys << QStringLiteral("%1 %2 %3")
-                        .arg(k->key(), 0, 16)
-                        .arg(k->nativeVirtualKey())
-                        .arg(k->nativeScanCode(), 8, 16, QChar('0'));
-        return false;
-    }
-    QStringList keys;
-};
-
 const QString kImageAlign = "When button images are aligned top/bottom center, \r\nbutton "
                             "captions can only be center aligned";
 const QString kNeedsBitmap =
@@ -209,7 +187,8 @@ private slots:
         }
     }
 
-    // Set-up, assignment, the message shown in design mode only, and what holds in either.
+    // Set-up, assignment, the message shown in design mode only (if any), and what holds in
+    // either mode.
     void refusals() {
         const char* custom = "Picture=bitmap ButtonShape=7";
         const char* noEffect =
@@ -227,6 +206,13 @@ private slots:
             {"MousePointer=2", "MouseIcon=bitmap", "Select .ico Or .cur Files Only",
              "MousePointer=2 MouseIcon="},
             {"", "ShowFocusRect=false", kFocusOnDefault, "ShowFocusRect=false"},
+            // Accepted: shaped outlines centre the caption; custom ones take the picture
+            // size 48 and become rectangles without their picture.
+            {"CaptionAlign=0", "ButtonShape=3", "", "CaptionAlign=2"},
+            {"CaptionAlign=1", "ButtonShape=0", "", "CaptionAlign=2"},
+            {"Picture=bitmap", "ButtonShape=8", "", "ButtonShape=8 PictureSize=4"},
+            {custom, "Picture=none", "", "ButtonShape=0"},
+            {"PictureAlign=5", "CaptionAlign=0", "", "CaptionAlign=0"}, // no picture
         };
         for (const bool design : {true, false}) {
             for (const auto& [setup, assign, message, holds] : rows) {
@@ -240,7 +226,8 @@ private slots:
                 Apply(*b, setup);
                 log.messages.clear();
                 Apply(*b, assign);
-                QCOMPARE(log.messages, design ? QStringList{message} : QStringList());
+                QCOMPARE(log.messages,
+                         design && !message.isEmpty() ? QStringList{message} : QStringList());
                 QCOMPARE(Show(*b, holds), QString(holds));
             }
         }
@@ -316,115 +303,6 @@ private slots:
         }
     }
 
-    // ResetDefaultColors restores every colour in design mode only; it never reads true.
-    void resetDefaultColors() {
-        const QString colors = "ForeColor=255 BackColor=65280 GradientColor=16711680 "
-                               "GradientMode=2 HoverForeColor=65280 HoverBackColor=255";
-        for (const bool design : {false, true}) {
-            Form form(design);
-            B* b = form.Add();
-            const QString defaults = Show(*b, colors + " HoverColorLocks");
-            Apply(*b, colors);
-            const QString changed = Show(*b, colors + " HoverColorLocks");
-            QVERIFY(changed != defaults);
-            b->setResetDefaultColors(true);
-            QVERIFY(!b->ResetDefaultColors() && !b->DrawingDelayed());
-            QCOMPARE(Show(*b, colors + " HoverColorLocks"), design ? defaults : changed);
-        }
-    }
-
-    // FontStyle bits: 2 bold, 4 italic, 8 underline, 1 clears all; the font set through
-    // QWidget is the same property.
-    void fontStyle() {
-        for (const auto& [start, style] :
-             QList<QPair<int, int>>{{0, 14}, {14, 1}, {12, 2}, {2, 12}}) {
-            Form form;
-            B* b = form.Add();
-            b->setFontStyle(start);
-            EventLog events(b);
-            b->setFontStyle(style);
-            const QFont f = b->Font();
-            QCOMPARE(
-                QList<int>({b->FontStyle(), f.bold() * 2 + f.italic() * 4 + f.underline() * 8}),
-                QList<int>({style & 14, style & 14}));
-            QCOMPARE(b->Look().font, f);
-            QCOMPARE(events.marks, QStringList{"Font"});
-        }
-        Form form;
-        B* b = form.Add();
-        static_cast<QWidget*>(b)->setFont(QFont("DejaVu Serif", 17, -1, true));
-        QCOMPARE(b->Look().font.pointSize(), 17);
-        QCOMPARE(b->FontStyle(), 4);
-    }
-
-    // Enabled through either class is one property; a disabled container only takes the
-    // input away.
-    void enabled() {
-        Form form;
-        QWidget frame(&form.window);
-        B* b = form.Add(&frame);
-        EventLog events(b);
-        b->setEnabled(false);
-        QVERIFY(!b->Enabled() && !b->isEnabled() && !b->Look().enabled);
-        static_cast<QWidget*>(b)->setEnabled(true);
-        QVERIFY(b->Enabled() && b->Look().enabled);
-        frame.setEnabled(false);
-        QVERIFY(b->Enabled() && !b->Look().enabled);
-        frame.setEnabled(true);
-        QVERIFY(b->Look().enabled);
-        b->setEnabled(true); // the same state still counts as an assignment
-        QCOMPARE(events.marks, (QStringList{"Enabled", "Enabled", "Enabled"}));
-    }
-
-    // Steps and what they leave: shaped outlines centre the caption; custom ones take the
-    // picture size 48 and become rectangles without their picture.
-    void shapeAndPictureSize() {
-        const QList<QPair<const char*, const char*>> rows = {
-            {"CaptionAlign=0 ButtonShape=3", "CaptionAlign=2"},
-            {"CaptionAlign=0 ButtonShape=6", "CaptionAlign=2"},
-            {"CaptionAlign=1 ButtonShape=0", "CaptionAlign=2"},
-            {"Picture=bitmap PictureSize=0 ButtonShape=8", "ButtonShape=8 PictureSize=4"},
-            {"Picture=bitmap ButtonShape=7 Picture=none", "ButtonShape=0"},
-            {"PictureAlign=5 CaptionAlign=0", "CaptionAlign=0"}, // no picture: accepted
-        };
-        for (const auto& [steps, result] : rows) {
-            Form form;
-            B* b = form.Add();
-            Apply(*b, steps);
-            QCOMPARE(Show(*b, result), QString(result));
-        }
-        Form form;
-        B* b = form.Add();
-        b->setPictureSize(3);
-        QCOMPARE(b->Look().imageSize, qint16(40));
-        Apply(*b, "Picture=bitmap ButtonShape=7");
-        QCOMPARE(b->Look().imageSize, qint16(48));
-    }
-
-    // A delay ends with DelayDrawing(false), Refresh, ForeColor or a paint; surfaces are
-    // found by their handle while their button lives.
-    void delayDrawing() {
-        Form form;
-        B* b = form.Add();
-        QVERIFY(form.Show());
-        const QList<std::function<void()>> enders = {
-            [b] { b->DelayDrawing(false); }, [b] { b->Refresh(); },
-            [b] { b->setForeColor(0xFF0000); }, [b] { b->repaint(); }};
-        for (const auto& end : enders) {
-            b->DelayDrawing(true);
-            Apply(*b, "BackColor=255");
-            QVERIFY(b->DrawingDelayed());
-            end();
-            QVERIFY(!b->DrawingDelayed());
-        }
-        B* other = form.Add();
-        QVERIFY(b->hdc() != 0 && b->hdc() != other->hdc());
-        QCOMPARE(B::DrawingSurface(b->hdc()), &b->Painter().surface());
-        const quint32 gone = other->hdc();
-        delete other;
-        QCOMPARE(B::DrawingSurface(gone), nullptr);
-    }
-
     // Keys match in any case; values equal to the default are left out; a value read as
     // another kind converts when it can, else counts as the default.
     void bagValues() {
@@ -461,51 +339,6 @@ private slots:
             QCOMPARE(read.metaType(), def.metaType());
             QCOMPARE(read, expected);
         }
-    }
-
-    // A file keeps every kind of value; a damaged value spoils only itself; a missing or
-    // foreign file is refused and leaves the bag as it was.
-    void bagFiles() {
-        QTemporaryDir dir;
-        const QString path = dir.filePath("b.bag");
-        const PropertyBag bag = Bag({{"Caption", "&Run"},
-                                     {"Focus", false},
-                                     {"Shape", 3},
-                                     {"cBack", quint32(0x8000000F)},
-                                     {"ImgSize", QVariant::fromValue(qint16(40))},
-                                     {"Ratio", 0.75},
-                                     {"Font", QFont("DejaVu Sans", 11, -1, true)},
-                                     {"mIcon", QVariant::fromValue(Cursor())},
-                                     {"Image", QVariant::fromValue(Bitmap())}});
-        QVERIFY(bag.Save(path));
-        PropertyBag loaded = Bag({{"Stale", 1}});
-        QVERIFY(loaded.Load(path));
-        QCOMPARE(loaded.Keys().size(), bag.Keys().size());
-        for (const QString& key : bag.Keys()) {
-            QCOMPARE(loaded.RawValue(key).metaType(), bag.RawValue(key).metaType());
-            QVERIFY2(Describe(loaded.RawValue(key)) == Describe(bag.RawValue(key)),
-                     qPrintable(key));
-        }
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadWrite));
-        QByteArray bytes = file.readAll();
-        QCOMPARE(bytes.count("\x89PNG"), 2);
-        file.seek(0);
-        file.write(bytes.replace("\x89PNG", "XXXX"));
-        file.close();
-        QVERIFY(loaded.Load(path));
-        for (const char* key : {"Image", "mIcon"}) {
-            QVERIFY(loaded.Contains(key));
-            QVERIFY(
-                !loaded.ReadProperty(key, QVariant::fromValue(PictureRef())).value<PictureRef>());
-        }
-        QCOMPARE(loaded.ReadProperty("Caption", QString()).toString(), QString("&Run"));
-        QVERIFY(!loaded.Load(dir.filePath("missing.bag")));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write("not a property bag at all");
-        file.close();
-        QVERIFY(!loaded.Load(path));
-        QCOMPARE(loaded.ReadProperty("Shape", 0).toInt(), 3);
     }
 
     // Every property away from its default survives a save and restore through a file.
@@ -690,32 +523,6 @@ private slots:
         }
     }
 
-    // Only the left button presses; after a double click the last button is -1 until the
-    // next release.
-    void pressedLook() {
-        Form form;
-        B* b = form.Add();
-        QVERIFY(form.Show());
-        QTest::mousePress(b, Qt::RightButton, {}, {5, 5});
-        QVERIFY(!b->Look().pressed);
-        QTest::mouseRelease(b, Qt::RightButton, {}, {5, 5});
-        QTest::mousePress(b, Qt::LeftButton, {}, {5, 5});
-        QVERIFY(b->Look().pressed && b->Look().pressedWhileTracking);
-        QCOMPARE(b->LastButton(), qint16(1));
-        QTest::mouseRelease(b, Qt::LeftButton, {}, {5, 5});
-        QVERIFY(!b->Look().pressed && !b->Look().pressedWhileTracking);
-        QTest::mousePress(b, Qt::LeftButton, {}, {5, 5});
-        QTest::mouseRelease(b, Qt::LeftButton, {}, {5, 5});
-        QMouseEvent dbl(QEvent::MouseButtonDblClick, QPointF(5, 5), b->mapToGlobal(QPointF(5, 5)),
-                        Qt::LeftButton, Qt::LeftButton, {});
-        QApplication::sendEvent(b, &dbl);
-        QCOMPARE(b->LastButton(), qint16(-1));
-        QVERIFY(b->Look().pressed);
-        QTest::mouseRelease(b, Qt::LeftButton, {}, {5, 5});
-        QCOMPARE(b->LastButton(), qint16(1));
-        QVERIFY(!b->Look().pressed);
-    }
-
     // Hovering starts once, its timer notices the cursor on another control, and starts
     // again on return; a button destroyed while hovering gets no further tick.
     void hover() {
@@ -770,50 +577,6 @@ private slots:
             QCOMPARE(log.events.join('|'), QString(expected));
             QCOMPARE(QList<bool>({b->Value(), sibling && sibling->Value(), b->Look().pressed}),
                      QList<bool>({value, mode == 2 && !value, false}));
-        }
-    }
-
-    // Space presses without the mouse and a second press does not press again; a KeyDown
-    // handler that zeroes the code does not stop the click, nor does one that disables.
-    void spaceKey() {
-        Form form;
-        B* b = form.Add();
-        QVERIFY(form.Show());
-        QObject::connect(b, &B::KeyDown, b, [](qint16& code, qint16&) { code = 0; });
-        EventLog log(b);
-        QTest::keyPress(b, Qt::Key_Space);
-        QVERIFY(b->Look().pressed && !b->Look().hot);
-        QTest::keyPress(b, Qt::Key_Space);
-        QVERIFY(b->Look().pressed);
-        QTest::keyRelease(b, Qt::Key_Space);
-        QVERIFY(!b->Look().pressed);
-        QCOMPARE(log.events.count("KeyDown 0 0"), 2);
-        QCOMPARE(log.events.count("Click"), 1);
-        QCOMPARE(log.events.mid(log.events.size() - 2), (QStringList{"Click", "KeyUp 32 0"}));
-        QObject::connect(b, &B::Click, b, [b] { b->setEnabled(false); });
-        QTest::keyClick(b, Qt::Key_Space);
-        QVERIFY(!b->Enabled());
-    }
-
-    // Arrows are posted (not sent) to the container as key-down messages.
-    void arrowsGoToTheContainer() {
-        const QList<QPair<Qt::Key, QString>> rows = {{Qt::Key_Right, "1000014 39 004d0001"},
-                                                     {Qt::Key_Down, "1000015 40 00500001"},
-                                                     {Qt::Key_Left, "1000012 37 004b0001"},
-                                                     {Qt::Key_Up, "1000013 38 00480001"}};
-        for (const auto& [key, posted] : rows) {
-            Form form;
-            QWidget frame(&form.window);
-            frame.setGeometry(0, 0, 300, 200);
-            B* b = form.Add(&frame);
-            QVERIFY(form.Show());
-            KeyCatcher catcher(&frame);
-            EventLog log(b);
-            QTest::keyPress(b, key);
-            QCOMPARE(catcher.keys, QStringList());
-            QTRY_COMPARE_WITH_TIMEOUT(catcher.keys, QStringList{posted}, 10000);
-            QTest::keyRelease(b, key);
-            QCOMPARE(log.events, QStringList());
         }
     }
 
@@ -888,117 +651,6 @@ private slots:
         delete frame;
         a[4]->click();
         QVERIFY(a[4]->Value());
-    }
-
-    // Focus selects an option only when none of its group is selected; restored options
-    // join their container's group.
-    void optionFocusAndRestore() {
-        Form form;
-        B* first = form.Add();
-        B* second = form.Add();
-        B* check = form.Add();
-        first->setMode(2);
-        second->setMode(2);
-        check->setMode(1);
-        EventLog log(first), log2(second);
-        FocusIn(first);
-        FocusIn(second);
-        FocusIn(check);
-        QCOMPARE(log.events + log2.events, QStringList{"Click"});
-        QCOMPARE(QList<bool>({first->Value(), second->Value(), check->Value()}),
-                 QList<bool>({true, false, false}));
-        Form restored;
-        QList<B*> r;
-        for (const bool value : {false, true, false})
-            r << Restore(restored, Bag({{"Mode", 2}, {"Value", value}}));
-        QCOMPARE(QList<QObject*>({Member(restored.window, 1), Member(restored.window, 2),
-                                  Member(restored.window, 3)}),
-                 QList<QObject*>({r[0], r[1], r[2]}));
-        QVERIFY(r[1]->Value());
-        r[2]->click();
-        QCOMPARE(QList<bool>({r[1]->Value(), r[2]->Value()}), QList<bool>({false, true}));
-    }
-
-    // DisplayAsDefault shows the default look unless the focus rectangle is off at run time;
-    // the ambient back colour and a hidden button follow their notifications.
-    void ambient() {
-        const bool rows[][4] = {{false, true, true, true},
-                                {false, false, true, false},
-                                {true, false, true, true},
-                                {false, true, false, false}};
-        for (const auto& [design, showFocus, displayAsDefault, defaultLook] : rows) {
-            Form form(design);
-            B* b = form.Add();
-            b->setShowFocusRect(showFocus);
-            AmbientProperties ambient = b->Ambient();
-            ambient.DisplayAsDefault = displayAsDefault;
-            ambient.BackColor = 0x00123456;
-            b->SetAmbient(ambient);
-            QVERIFY(b->Look().containerBackRgb != 0x00123456u);
-            b->AmbientChanged("displayasdefault");
-            QCOMPARE(b->Look().defaultLook, defaultLook);
-            QVERIFY(!b->Look().hovering);
-            b->AmbientChanged("BACKCOLOR");
-            QCOMPARE(b->Look().containerBackRgb, 0x00123456u);
-        }
-        for (const bool design : {false, true}) {
-            Form form(design);
-            B* b = form.Add();
-            b->hide();
-            AmbientProperties ambient = b->Ambient();
-            ambient.DisplayAsDefault = true;
-            b->SetAmbient(ambient);
-            QVERIFY(!b->Look().defaultLook);
-            QVERIFY(form.Show());
-            b->show();
-            QCOMPARE(b->Look().defaultLook, design);
-        }
-    }
-
-    // Drag events carry data, effect, twips and state; a handler answering no effect
-    // refuses the drag.
-    void dragAndDrop() {
-        Form form;
-        B* b = form.Add();
-        b->setAcceptDrops(true);
-        QStringList seen;
-        qint32 answer = 1;
-        QObject::connect(b, &B::OLEDragOver, b,
-                         [&](const QMimeData*& data, qint32& effect, qint16&, qint16&, float& x,
-                             float& y, qint16& state) {
-                             seen << QStringLiteral("over %1 %2 %3 %4 %5")
-                                         .arg(data ? data->text() : "-")
-                                         .arg(effect)
-                                         .arg(x)
-                                         .arg(y)
-                                         .arg(state);
-                             effect = answer;
-                         });
-        QObject::connect(
-            b, &B::OLEDragDrop, b,
-            [&](const QMimeData*& data, qint32& effect, qint16&, qint16&, float&, float&) {
-                seen << QStringLiteral("drop %1 %2").arg(data->text()).arg(effect);
-            });
-        QMimeData mime;
-        mime.setText("file");
-        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction;
-        QDragEnterEvent enter(QPoint(2, 3), actions, &mime, Qt::LeftButton, {});
-        QApplication::sendEvent(b, &enter);
-        QVERIFY(enter.isAccepted());
-        QCOMPARE(enter.dropAction(), Qt::CopyAction);
-        QDragLeaveEvent leave;
-        QApplication::sendEvent(b, &leave);
-        QDragEnterEvent back(QPoint(4, 3), actions, &mime, Qt::LeftButton, {});
-        QApplication::sendEvent(b, &back);
-        QDropEvent drop(QPointF(4, 3), actions, &mime, Qt::LeftButton, {});
-        QApplication::sendEvent(b, &drop);
-        QVERIFY(drop.isAccepted());
-        answer = 0;
-        QDragEnterEvent refused(QPoint(4, 3), actions, &mime, Qt::LeftButton, {});
-        QApplication::sendEvent(b, &refused);
-        QVERIFY(!refused.isAccepted());
-        QCOMPARE(seen.join(" | "), QString("over file 3 30 45 0 | over - 0 0 0 1 | over file 3 60 "
-                                           "45 0 | drop file 3 | over file 3 60 45 0"));
     }
 };
 
