@@ -5,7 +5,6 @@
 
 #include <QTemporaryDir>
 #include <QTimer>
-#include <array>
 
 using namespace button_tests;
 using B = rkButtons_H;
@@ -303,44 +302,6 @@ private slots:
         }
     }
 
-    // Keys match in any case; values equal to the default are left out; a value read as
-    // another kind converts when it can, else counts as the default.
-    void bagValues() {
-        PropertyBag bag;
-        bag.WriteProperty("CapAlign", 0, 2);
-        QCOMPARE(bag.ReadProperty("CAPALIGN", 2).toInt(), 0);
-        bag.WriteProperty("capALIGN", 1, 2);
-        QCOMPARE(bag.Keys(), QStringList{"capALIGN"});
-        QCOMPARE(bag.ReadProperty("Missing", 7).toInt(), 7);
-        bag.WriteProperty("capalign", 2, 2);
-        bag.WriteProperty("Image", QVariant::fromValue(PictureRef()),
-                          QVariant::fromValue(PictureRef()));
-        bag.WriteProperty("ImgSize", 16, qint16(16));
-        QCOMPARE(bag.Keys(), QStringList());
-        const QVariant s16 = QVariant::fromValue(qint16(16));
-        const QList<std::array<QVariant, 3>> rows = {
-            {QVariant::fromValue(qint16(24)), 16, 24},
-            {40, s16, QVariant::fromValue(qint16(40))},
-            {70000, s16, s16},
-            {qint32(-2147483633), quint32(0), quint32(0x8000000F)},
-            {2.5, 2, 2},
-            {3.0, 2, 3},
-            {"1", 2, 2},
-            {0, true, false},
-            {true, 0, -1},
-            {"no", true, true},
-            {5, QString("x"), QString("x")},
-            {"Arial", QFont("Serif", 9), QFont("Serif", 9)},
-            {QVariant(), 4, 4},
-        };
-        for (const auto& [stored, def, expected] : rows) {
-            bag.WriteProperty("Key", stored, QVariant());
-            const QVariant read = bag.ReadProperty("key", def);
-            QCOMPARE(read.metaType(), def.metaType());
-            QCOMPARE(read, expected);
-        }
-    }
-
     // Every property away from its default survives a save and restore through a file.
     void roundTrip() {
         Form form;
@@ -395,7 +356,8 @@ private slots:
                  "Caption=Command7 CaptionAlign=2");
     }
 
-    // One stored value (keys in any case) and what the restored button shows.
+    // One stored value (keys in any case; a value of the wrong kind or out of range counts
+    // as the default) and what the restored button shows.
     void restoredValues() {
         const QList<std::tuple<const char*, QVariant, const char*>> rows = {
             {"CapAlign", "left", "CaptionAlign=2"},
