@@ -86,9 +86,19 @@ QByteArray CFtpConnection::CommandLine(const char* verb, const QString& argument
 }
 
 bool CFtpConnection::WaitUntil(const std::function<bool()>& done) {
-    watcher_.StartTimer();
-    // The watcher stops however the wait ends, an error raised inside it included.
-    const auto stop = qScopeGuard([this] { watcher_.StopTimer(); });
+    // Only the outermost wait starts and stops the watcher, so that a wait nested inside an
+    // event handler cannot stop the clock of the wait around it. The watcher stops however
+    // the wait ends, an error raised inside it included.
+    const bool outermost = waitDepth_++ == 0;
+    if (outermost) {
+        waitTimedOut_ = false;
+        watcher_.StartTimer();
+    }
+    const auto stop = qScopeGuard([this, outermost] {
+        --waitDepth_;
+        if (outermost)
+            watcher_.StopTimer();
+    });
     for (;;) {
         // What is pending runs first; the wait sleeps only while the condition does not hold,
         // until the next event wakes it. Everything a condition reads changes in an event
@@ -97,7 +107,8 @@ bool CFtpConnection::WaitUntil(const std::function<bool()>& done) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         if (broken_)
             return false; // BreakeConnection ran underneath: nothing more will come
-        if (watcher_.Timeout()) {
+        if (waitTimedOut_ || watcher_.Timeout()) {
+            waitTimedOut_ = true;
             lastError_ = ftpErrTimeout;
             return false;
         }

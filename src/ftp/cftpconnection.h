@@ -186,7 +186,9 @@ private:
     QString currentDirectory_;
     bool passiveMode_ = false;
     bool busy_ = false;
-    bool broken_ = false; // BreakeConnection ran since the last Connect
+    bool broken_ = false;       // BreakeConnection ran since the last Connect
+    int waitDepth_ = 0;         // waits nest: an upload's piece waits run inside the STOR wait
+    bool waitTimedOut_ = false; // a nested wait timed out: the waits around it end too
     qint16 timeout_ = 0;
     qint32 transferMode_ = 0;
     qint32 lastError_ = 0;
