@@ -356,7 +356,7 @@ private slots:
                                         << QVariant::fromValue(Icon(iconSize)) << kSysButtonFace
                                         << 99 << QVariant::fromValue(Cursor()) << 0 << font;
             QVariantMap values;
-            for (const QString& key :
+            for (const char* key :
                  {"Caption", "CapAlign", "BackStyle", "Shape", "Mode", "Value", "ImgAlign", "Image",
                   "cBack", "mPointer", "mIcon", "cGradient", "Font"})
                 values[key] = stored[values.size()];
