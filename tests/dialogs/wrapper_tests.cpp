@@ -124,13 +124,8 @@ private slots:
     // Flags, filter index and the chosen files in; name, title, index, filter, flags out.
     void fileDialogs() {
         const QString fresh = dir.filePath("new.log");
-        const struct {
-            bool save;
-            int flagsIn, indexIn;
-            QStringList files; // empty: cancel
-            int chosenFilter;
-            QStringList out;
-        } rows[] = {
+        // Save, flags, filter index, files (none: cancel), chosen filter, outcome.
+        const std::tuple<bool, int, int, QStringList, int, QStringList> rows[] = {
             {false, 0x1000, 1, {b}, 2, {b, "b.log", "2", Z("Logs~*.log"), "4096"}},
             {false, 0, 0, {a}, 0, {a, "a.txt", "1", Z("Texts~*.txt"), "0"}},
             {false, 0x40, 1, {a}, 0, {a, "a.txt", "1", Z("Texts~*.txt"), "0"}}, // no module
@@ -139,20 +134,20 @@ private slots:
             {true, 0x2, 2, {fresh}, 0, {fresh, "new.log", "2", Z("Logs~*.log"), "6"}},
             {true, 0x2, 2, {}, 0, {"", "", "0", "", "0"}},
         };
-        for (const auto& r : rows) {
-            const DialogAnswer answer = DialogAnswer::acceptFiles(r.files, r.chosenFilter);
-            ScopedScript script(answers({r.files.isEmpty() ? DialogAnswer::cancel() : answer}));
+        for (const auto& [save, flagsIn, indexIn, files, chosenFilter, out] : rows) {
+            const DialogAnswer answer = DialogAnswer::acceptFiles(files, chosenFilter);
+            ScopedScript script(answers({files.isEmpty() ? DialogAnswer::cancel() : answer}));
             cCommonDialog d;
             d.setFilter("Texts|*.txt|Logs|*.log");
-            d.setFilterIndex(r.indexIn);
-            d.setflags(r.flagsIn);
+            d.setFilterIndex(indexIn);
+            d.setflags(flagsIn);
             d.setFilename("old");
             d.setFileTitle("old");
-            QCOMPARE(ErrorOf([&] { r.save ? d.ShowSave() : d.ShowOpen(); }), 0);
-            QCOMPARE(script.kinds, QList{r.save ? DialogKind::Save : DialogKind::Open});
+            QCOMPARE(ErrorOf([&] { save ? d.ShowSave() : d.ShowOpen(); }), 0);
+            QCOMPARE(script.kinds, QList{save ? DialogKind::Save : DialogKind::Open});
             QCOMPARE((QStringList{d.Filename(), d.FileTitle(), QString::number(d.FilterIndex()),
                                   d.Filter(), QString::number(d.flags())}),
-                     r.out);
+                     out);
         }
     }
 
@@ -197,36 +192,32 @@ private slots:
     // Each message sent to a hook entry point while the dialog is open, with ConfirmOK refused
     // or not: the events raised, the value returned and the dialog's message result (-1: kept).
     void hookDispatch() {
-        const struct {
-            unsigned msg;
-            int code;
-            bool refuse;
-            const char* outcome;
-        } rows[] = {{0x110, 0, false, "InitDialog 0 -1"},
-                    {0x2, 0, false, "DialogClose 0 -1"},
-                    {0x111, 0, false, "WMCommand 7 0 -1"},
-                    {0x4E, -607, false, "TypeChange 0 -1"},
-                    {0x4E, -606, false, "ConfirmOK 0 0"},
-                    {0x4E, -606, true, "ConfirmOK 1 1"},
-                    {0x4E, -603, false, "FolderChange 0 -1"},
-                    {0x4E, -602, false, "FileChange 0 -1"},
-                    {0x4E, -601, false, " 0 -1"},
-                    {0x200, 0, false, " 0 -1"}};
-        for (const auto& r : rows) {
+        const std::tuple<unsigned, int, bool, const char*> rows[] = {
+            {0x110, 0, false, "InitDialog 0 -1"},
+            {0x2, 0, false, "DialogClose 0 -1"},
+            {0x111, 0, false, "WMCommand 7 0 -1"},
+            {0x4E, -607, false, "TypeChange 0 -1"},
+            {0x4E, -606, false, "ConfirmOK 0 0"},
+            {0x4E, -606, true, "ConfirmOK 1 1"},
+            {0x4E, -603, false, "FolderChange 0 -1"},
+            {0x4E, -602, false, "FileChange 0 -1"},
+            {0x4E, -601, false, " 0 -1"},
+            {0x200, 0, false, " 0 -1"}};
+        for (const auto& [msg, code, refuse, expected] : rows) {
             cCommonDialog d;
             EventLog log(d);
-            log.refusals = r.refuse ? 1 : 0;
+            log.refusals = refuse ? 1 : 0;
             d.setHookDialog(true);
             QString outcome;
             ScopedScript script([&](DialogKind, QWidget* dialog) {
                 const platform::HWND h = platform::HandleFromWidget(dialog);
                 platform::SetWindowLongA(h, platform::DWL_MSGRESULT, -1);
-                const platform::NMHDR header{h, 0, platform::UINT(r.code)};
+                const platform::NMHDR header{h, 0, platform::UINT(code)};
                 platform::LockedBlock block(sizeof(header));
                 platform::WriteMemory(block.address(), &header, sizeof(header));
                 log.events.clear();
                 const unsigned result =
-                    mDialogHook::ColorHook(h, r.msg, 7, platform::LPARAM(block.address()));
+                    mDialogHook::ColorHook(h, msg, 7, platform::LPARAM(block.address()));
                 outcome = QString("%1 %2 %3")
                               .arg(log.events.join(','))
                               .arg(result)
@@ -234,10 +225,10 @@ private slots:
                 return DialogAnswer::cancel();
             });
             d.ShowColor();
-            QCOMPARE(outcome, QString(r.outcome));
+            QCOMPARE(outcome, QString(expected));
             // With nothing registered the entry points answer 0 and raise nothing.
             QVERIFY(mDialogHook::Registered() == nullptr);
-            QCOMPARE(mDialogHook::FontHook(1, r.msg, 7, 0), 0u);
+            QCOMPARE(mDialogHook::FontHook(1, msg, 7, 0), 0u);
         }
     }
 
@@ -324,34 +315,29 @@ private slots:
     // and orientation after the dialog.
     void pageSetup() {
         const double in = 25.4;
-        const struct {
-            int units;
-            double minLeft;
-            bool accept;
-            QList<double> margins;
-            int orientation;
-        } rows[] = {{0, 0, true, {10, 30, 20, 40}, 2},
-                    {1, 0, true, {10 / in, 30 / in, 20 / in, 40 / in}, 2},
-                    {0, 15, true, {15, 30, 20, 40}, 2},
-                    {0, 0, false, {5, 6, 7, 8}, 1}}; // cancel keeps the caller's values
-        for (const auto& r : rows) {
+        const std::tuple<int, double, bool, QList<double>, int> rows[] = {
+            {0, 0, true, {10, 30, 20, 40}, 2},
+            {1, 0, true, {10 / in, 30 / in, 20 / in, 40 / in}, 2},
+            {0, 15, true, {15, 30, 20, 40}, 2},
+            {0, 0, false, {5, 6, 7, 8}, 1}}; // cancel keeps the caller's values
+        for (const auto& [unitsIn, minLeft, accept, margins, orientation] : rows) {
             DialogAnswer answer = DialogAnswer::accept();
             answer.marginsMm = QMarginsF(10, 20, 30, 40);
             answer.landscape = true;
-            ScopedScript script(answers({r.accept ? answer : DialogAnswer::cancel()}));
+            ScopedScript script(answers({accept ? answer : DialogAnswer::cancel()}));
             const int blocks = platform::LiveBlockCount();
             GCommonDialog g;
             double m[4] = {5, 6, 7, 8};
-            std::int32_t paper = 9, orient = 1, quality = 0, units = r.units, flags = 0;
+            std::int32_t paper = 9, orient = 1, quality = 0, units = unitsIn, flags = 0;
             PrinterObject printer;
             QCOMPARE(g.VBPageSetupDlg2(-1, false, false, false, false, m[0], m[1], m[2], m[3],
-                                       r.minLeft, 0, 0, 0, paper, orient, quality, units, &printer,
+                                       minLeft, 0, 0, 0, paper, orient, quality, units, &printer,
                                        flags, false, nullptr),
-                     r.accept);
+                     accept);
             for (int i = 0; i < 4; ++i)
-                QVERIFY2(std::abs(m[i] - r.margins[i]) < 0.011, qPrintable(QString::number(m[i])));
+                QVERIFY2(std::abs(m[i] - margins[i]) < 0.011, qPrintable(QString::number(m[i])));
             QCOMPARE(QList<int>({orient, printer.Orientation, units}),
-                     QList<int>({r.orientation, r.orientation, r.units}));
+                     QList<int>({orientation, orientation, unitsIn}));
             QCOMPARE(platform::LiveBlockCount(), blocks);
         }
     }
@@ -456,28 +442,23 @@ private slots:
 
     void parseMultiFileName() {
         const QString fill(8192 - 21, QChar(0));
-        const struct {
-            QString filename, dir;
-            QStringList files;
-        } rows[] = {{Z("/home/u~a.txt~b.txt~~") + fill, "/home/u", {"a.txt", "b.txt"}},
-                    {Z("/u/a.txt~~"), "", {"/u/a.txt"}}, // one name in multi-select form
-                    {"C:\\d\\f.txt", "C:\\d", {"f.txt"}},
-                    {"/tmp/f.txt", "/tmp", {"f.txt"}},
-                    {"f.txt", "", {"f.txt"}},
-                    {"\\f.txt", "", {"\\f.txt"}}};
-        for (const auto& r : rows) {
+        const std::tuple<QString, QString, QStringList> rows[] = {
+            {Z("/home/u~a.txt~b.txt~~") + fill, "/home/u", {"a.txt", "b.txt"}},
+            {Z("/u/a.txt~~"), "", {"/u/a.txt"}}, // one name in multi-select form
+            {"C:\\d\\f.txt", "C:\\d", {"f.txt"}},
+            {"/tmp/f.txt", "/tmp", {"f.txt"}},
+            {"f.txt", "", {"f.txt"}},
+            {"\\f.txt", "", {"\\f.txt"}}};
+        for (const auto& [filename, dir, files] : rows) {
             QString sDir;
             QStringList sFiles;
             int count = 0;
-            SplitMultiFileName(r.filename, sDir, sFiles, count);
-            QCOMPARE(sDir, r.dir);
-            QCOMPARE(sFiles, r.files);
-            QCOMPARE(count, r.files.size());
+            SplitMultiFileName(filename, sDir, sFiles, count);
+            QCOMPARE(sDir, dir);
+            QCOMPARE(sFiles, files);
+            QCOMPARE(count, files.size());
         }
-    }
-
-    // The caller's folder and count are added to, not reset.
-    void parseMultiFileNameKeepsCallerState() {
+        // The caller's folder and count are added to, not reset.
         QString sDir = "/given";
         QStringList sFiles{"old"};
         int count = 1;
@@ -489,93 +470,67 @@ private slots:
 
     void recordFlags() {
         // Open: must exist, multi, read-only, hide, hook as bits 0-4 of the row's switches.
-        const struct {
-            int switches;
-            quint32 flagsArg;
-            int hInstance;
-            quint32 expected;
-        } open[] = {{0, 0xFFFFFFBF, 5, 0}, {1, 0, 0, 0x1000},  {2, 0, 0, 0x80200}, {12, 0, 0, 0x5},
-                    {16, 0, 0, 0x80020},   {0, 0x40, 7, 0x40}, {0, 0x40, 0, 0}};
-        for (const auto& r : open) {
-            const auto bit = [&](int b) { return (r.switches & (1 << b)) != 0; };
-            QCOMPARE(
-                OpenRecordFlags(bit(0), bit(1), bit(2), bit(3), bit(4), r.flagsArg, r.hInstance),
-                r.expected);
+        const std::tuple<int, quint32, int, quint32> open[] = {
+            {0, 0xFFFFFFBF, 5, 0}, {1, 0, 0, 0x1000},  {2, 0, 0, 0x80200}, {12, 0, 0, 0x5},
+            {16, 0, 0, 0x80020},   {0, 0x40, 7, 0x40}, {0, 0x40, 0, 0}};
+        for (const auto& [on, flagsArg, hInstance, expected] : open) {
+            const auto bit = [&](int b) { return (on & (1 << b)) != 0; };
+            QCOMPARE(OpenRecordFlags(bit(0), bit(1), bit(2), bit(3), bit(4), flagsArg, hInstance),
+                     expected);
         }
         QCOMPARE(SaveRecordFlags(false, false, 0, 0), 0x4u);
         QCOMPARE(SaveRecordFlags(true, true, 0x40, 3), 0x80066u);
         QCOMPARE(ColorRecordFlags(false, false, false, false), 0x81u);
         QCOMPARE(ColorRecordFlags(true, true, true, true), 0x117u);
         // Font: flags, printer DC in, colour, max size; record flags and DC out.
-        const struct {
-            quint32 flags;
-            int dcIn, color, maxSize;
-            quint32 expected;
-            int dcOut;
-        } font[] = {{0, -1, 0, 0, 0x41, 0},
-                    {0x2, -1, 0, 0, 0x42, 77},
-                    {0, 9, 0, 0, 0x42, 9},
-                    {0, -1, 0xFF, 72, 0x2141, 0},
-                    {0x218, -1, 0, 0, 0x41, 0}};
-        for (const auto& r : font) {
-            std::int32_t dc = r.dcIn;
-            QCOMPARE(FontRecordFlags(r.flags, dc, 77, r.color, 0, r.maxSize), r.expected);
-            QCOMPARE(dc, r.dcOut);
+        const std::tuple<quint32, int, int, int, quint32, int> font[] = {
+            {0, -1, 0, 0, 0x41, 0},
+            {0x2, -1, 0, 0, 0x42, 77},
+            {0, 9, 0, 0, 0x42, 9},
+            {0, -1, 0xFF, 72, 0x2141, 0},
+            {0x218, -1, 0, 0, 0x41, 0}};
+        for (const auto& [flags, dcIn, color, maxSize, expected, dcOut] : font) {
+            std::int32_t dc = dcIn;
+            QCOMPARE(FontRecordFlags(flags, dc, 77, color, 0, maxSize), expected);
+            QCOMPARE(dc, dcOut);
         }
         // Print: flags, range; no pages, no selection, show file, no file, file, collate,
         // no warning as bits 0-6 of the switches.
-        const struct {
-            quint32 flags;
-            int range, switches;
-            quint32 expected;
-        } print[] = {{0, 0, 4, 0x40100}, {0, 0, 0, 0x140100}, {0, 0, 127, 0xC01BC},
-                     {0, 1, 4, 0x40102}, {0, 2, 4, 0x40101},  {0xF040, 0, 4, 0x40140}};
-        for (const auto& r : print) {
-            const auto bit = [&](int b) { return (r.switches & (1 << b)) != 0; };
-            QCOMPARE(PrintRecordFlags(r.flags, r.range, bit(0), bit(1), bit(2), bit(3), bit(4),
-                                      bit(5), bit(6)),
-                     r.expected);
+        const std::tuple<quint32, int, int, quint32> print[] = {
+            {0, 0, 4, 0x40100}, {0, 0, 0, 0x140100}, {0, 0, 127, 0xC01BC},
+            {0, 1, 4, 0x40102}, {0, 2, 4, 0x40101},  {0xF040, 0, 4, 0x40140}};
+        for (const auto& [flags, range, on, expected] : print) {
+            const auto bit = [&](int b) { return (on & (1 << b)) != 0; };
+            QCOMPARE(PrintRecordFlags(flags, range, bit(0), bit(1), bit(2), bit(3), bit(4), bit(5),
+                                      bit(6)),
+                     expected);
         }
     }
 
-    void memoryLifeCycles_data() {
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("trace");
-        QTest::addColumn<int>("locks");      // of the block held at the end; -1: none held
-        QTest::addColumn<int>("leftBehind"); // live blocks once the object is gone
-        QTest::newRow("no block") << "pointer size unlock free lock"
-                                  << "P0 S0 U F L0" << -1 << 0;
-        QTest::newRow("second lock refused") << "alloc lock lock pointer"
-                                             << "A1 L1 L0 P=" << 1 << 0;
-        QTest::newRow("pointer locks") << "alloc pointer lock pointer"
-                                       << "A1 P+ L0 P=" << 1 << 0;
-        QTest::newRow("lock again") << "alloc lock unlock lock"
-                                    << "A1 L1 U L1" << 1 << 0;
-        QTest::newRow("free while locked") << "alloc lock free pointer"
-                                           << "A1 L1 F P0" << -1 << 0;
-        QTest::newRow("alloc frees the first") << "alloc alloc size"
-                                               << "A1 A1 S64" << 0 << 0;
-        QTest::newRow("failed alloc") << "alloc allocHuge pointer size"
-                                      << "A1 A0 P0 S0" << -1 << 0;
-        QTest::newRow("help record") << "alloc26z size"
-                                     << "A1 S26" << 0 << 0;
-        QTest::newRow("adopted handle") << "alloc lock adopt size pointer"
-                                        << "A1 L1 H S8 P+" << 1 << 0;
-        QTest::newRow("released block") << "alloc lock release pointer"
-                                        << "A1 L1 R P0" << -1 << 1;
-    }
+    // Steps, what they answered, the lock count of the block held at the end (-1: none) and
+    // the blocks left behind once the object is gone.
     void memoryLifeCycles() {
-        QFETCH(QString, steps);
-        QFETCH(QString, trace);
-        QFETCH(int, locks);
-        QFETCH(int, leftBehind);
-        const int before = platform::LiveBlockCount();
-        {
-            cMemory m;
-            QCOMPARE(Run(m, steps.split(' ')), trace);
-            QCOMPARE(m.handle() == 0 ? -1 : int(platform::GlobalFlags(m.handle()) & 0xFF), locks);
+        const std::tuple<const char*, const char*, int, int> rows[] = {
+            {"pointer size unlock free lock", "P0 S0 U F L0", -1, 0}, // no block
+            {"alloc lock lock pointer", "A1 L1 L0 P=", 1, 0},         // second lock refused
+            {"alloc pointer lock pointer", "A1 P+ L0 P=", 1, 0},      // pointer locks
+            {"alloc lock unlock lock", "A1 L1 U L1", 1, 0},
+            {"alloc lock free pointer", "A1 L1 F P0", -1, 0},
+            {"alloc alloc size", "A1 A1 S64", 0, 0}, // a second alloc frees the first block
+            {"alloc allocHuge pointer size", "A1 A0 P0 S0", -1, 0},
+            {"alloc26z size", "A1 S26", 0, 0}, // the help record
+            {"alloc lock adopt size pointer", "A1 L1 H S8 P+", 1, 0},
+            {"alloc lock release pointer", "A1 L1 R P0", -1, 1}};
+        for (const auto& [steps, trace, locks, leftBehind] : rows) {
+            const int before = platform::LiveBlockCount();
+            {
+                cMemory m;
+                QCOMPARE(Run(m, QString(steps).split(' ')), QString(trace));
+                QCOMPARE(m.handle() == 0 ? -1 : int(platform::GlobalFlags(m.handle()) & 0xFF),
+                         locks);
+            }
+            QCOMPARE(platform::LiveBlockCount() - before, leftBehind);
         }
-        QCOMPARE(platform::LiveBlockCount() - before, leftBehind);
     }
 
     // Whoever takes the handle before ReleaseDontFreeMemory owns an unlocked, intact block.
