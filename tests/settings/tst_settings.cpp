@@ -139,10 +139,11 @@ private slots:
         QCOMPARE(get(kSection, "Port"), QString("8080"));
     }
 
-    // One leading and one trailing separator are trimmed and case is ignored: all these forms
-    // address one key; names keep the case they were made with. "*" is the unnamed value "%".
+    // One leading and one trailing separator are trimmed, the layer takes one more at the end,
+    // and case is ignored: all these forms address one key; names keep the case they were made
+    // with. "*" is the unnamed value "%".
     void spellingsAndTheDefaultValue() {
-        const QStringList forms = {kPath, kSection, kPath + QString("\\"), kSection + "\\",
+        const QStringList forms = {kPath, kSection, kPath + QString("\\"), kSection + "\\\\",
                                    "software\\QUILLON UPDATER\\sEtTiNgS"};
         for (int i = 0; i < forms.size(); ++i) {
             QVERIFY(save(forms[i], QString("Value %1").arg(i), "old"));
