@@ -137,16 +137,17 @@ private slots:
     void openMultiSelectLayout() {
         FileRecord rec(8192, kFilter);
         rec.ofn.Flags = OFN_ALLOWMULTISELECT | OFN_EXPLORER | OFN_FILEMUSTEXIST;
-        ScopedScript script(answers({DialogAnswer::acceptFiles({a_, b_})}));
+        WriteBytes(rec.ofn.lpstrFile, QByteArray(8192, 'x')); // no zero left by chance
+        // One file in multi-select form: the full path, then two zeros.
+        ScopedScript script(
+            answers({DialogAnswer::acceptFiles({b_}), DialogAnswer::acceptFiles({a_, b_})}));
+        QCOMPARE(GetOpenFileNameA(&rec.ofn), TRUE);
+        QCOMPARE(rec.file().left(native(b_).size() + 2), native(b_) + '\0' + '\0');
         QCOMPARE(GetOpenFileNameA(&rec.ofn), TRUE);
         const QByteArray folder = native(dir_.path());
         const QByteArray expected = folder + '\0' + "alpha.txt" + '\0' + "beta.txt" + '\0' + '\0';
         QCOMPARE(rec.file().left(expected.size()), expected);
         QCOMPARE(int(rec.ofn.nFileOffset), int(folder.size() + 1));
-        // One file in multi-select form: the full path, then two zeros.
-        ScopedScript single(answers({DialogAnswer::acceptFiles({b_})}));
-        QCOMPARE(GetOpenFileNameA(&rec.ofn), TRUE);
-        QCOMPARE(rec.file().left(native(b_).size() + 2), native(b_) + '\0' + '\0');
     }
 
     // An unusable record is refused with its extended error before any dialog is shown; a usable
