@@ -89,6 +89,7 @@ private slots:
             {0x808080, 48, prop, 0xA1B1B0},
             {0x808080, -50, prop, 0x604F4E}, // truncated toward zero
             {0x0000FF, 40, prop, 0x0028FF},
+            {0xFF0000, -100, prop, 0x7B0000}, // -132.8 truncated
             {0x102030, 0, ShiftKind::Inverting, 0xEFDFCF},
             {0xF0F0F0, 40, ShiftKind::Inverting, 0x000000},
         };
