@@ -62,13 +62,21 @@ int CopyAll(int in, int out) {
 // Puts a copy of `from` in a temporary file beside `to` and renames that over `to`, for a
 // download on another file system than the executable: a rename cannot cross file systems,
 // and copying straight onto the executable's name would leave half a program when the copy
-// fails. The download is removed once the copy has its place. Returns 0 or an errno.
+// fails. The temporary file has a fixed name, so that a copy cut short by a crash is
+// replaced by the next update instead of piling up. The download is removed once the copy
+// has its place. Returns 0 or an errno.
 int CopyOver(const QByteArray& from, const QByteArray& to, mode_t mode) {
     const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
     if (in < 0)
         return errno;
-    QByteArray temp = to + ".XXXXXX";
-    const int out = ::mkostemp(temp.data(), O_CLOEXEC);
+    const QByteArray temp = to + ".new";
+    if (::unlink(temp.constData()) != 0 && errno != ENOENT) {
+        const int error = errno;
+        ::close(in);
+        return error;
+    }
+    const int out =
+        ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (out < 0) {
         const int error = errno;
         ::close(in);
