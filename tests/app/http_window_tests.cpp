@@ -322,6 +322,10 @@ void HttpWindowTests::transfers() {
         rlimit limit{r.fileLimit, oldLimit.rlim_max};
         QVERIFY(!r.fileLimit || setrlimit(RLIMIT_FSIZE, &limit) == 0);
         auto& w = f.open(QString::fromLatin1(url), r.save, true);
+        // A refusal closes the connection before it asks, so nothing arrives while it is open.
+        bool closedAtMessage = true;
+        if (r.ending == Ending::Message)
+            f.ui.onMessage = [&] { closedAtMessage &= w.sckDownload->State() == net::sckClosed; };
         w.cmdDownload->click();
         QCOMPARE(f.ui.dialogsShown, r.existing.isNull() ? 0 : 1);
 
@@ -338,6 +342,7 @@ void HttpWindowTests::transfers() {
             QCOMPARE(f.ui.messages.first().prompt, QString(r.prompt).replace("@", save));
             QCOMPARE(f.ui.messages.first().title, r.title);
             QCOMPARE(f.ui.messages.first().icon, app::MsgIcon::Critical);
+            QVERIFY(closedAtMessage);
             QCOMPARE(f.buttons(), QString("10010"));
             QVERIFY(!app::Download().IsResuming);
             // The client hangs up: nothing more is read from this server.

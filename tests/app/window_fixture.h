@@ -51,10 +51,13 @@ public:
     QList<int> answers;           // message answers, first to last; vbOK/vbNo when empty
     QList<QString> dialogAnswers; // "cmdOverwrite", "cmdResume", "cmdCancel" or "close"
     int dialogsShown = 0;
+    std::function<void()> onMessage; // runs inside the message box, before it answers
 
     int MsgBox(QWidget*, const QString& prompt, app::MsgButtons buttons, app::MsgIcon icon,
                const QString& title) override {
         messages.append({prompt, title, buttons, icon});
+        if (onMessage)
+            onMessage();
         if (!answers.isEmpty())
             return answers.takeFirst();
         return buttons == app::MsgButtons::YesNo ? app::vbNo : app::vbOK;
