@@ -67,16 +67,17 @@ QString ServerProcess::readFile(const QString& name) const {
     return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
 }
 
-// Starts the server in a fresh folder on a free port; another process may take the port
-// between the probe and the server's bind, so a server that exits early is tried again.
-bool ServerProcess::launch(const QString& name, const std::function<Plan()>& makePlan) {
+bool ServerProcess::fresh(const QString& name) {
     stop();
     dir_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/zorv-" + name + "-XXXXXX");
-    if (!dir_->isValid()) {
+    if (!dir_->isValid())
         errorText_ = "cannot create a temporary folder: " + dir_->errorString();
-        return false;
-    }
-    const Plan plan = makePlan();
+    return dir_->isValid();
+}
+
+// Starts the server on a free port; another process may take the port between the probe and
+// the server's bind, so a server that exits early is tried again.
+bool ServerProcess::launch(const QString& name, const Plan& plan) {
     for (int attempt = 0; attempt < 5; ++attempt) {
         QTcpServer probe;
         if (!probe.listen(QHostAddress::LocalHost, 0)) {
@@ -119,32 +120,30 @@ bool ServerProcess::launch(const QString& name, const std::function<Plan()>& mak
 }
 
 bool NginxServer::start(const QString& docRoot, const QString& extraServerConfig) {
-    return launch("nginx", [&] {
-        return Plan{
-            "/usr/sbin/nginx",
-            [=, this](quint16 port) {
-                QFile::remove(file("nginx.pid"));
-                QString config = QStringLiteral("pid %1;\nerror_log %2 info;\nevents {}\n"
-                                                "http {\naccess_log off;\n"
-                                                "default_type application/octet-stream;\n")
-                                     .arg(quoted(file("nginx.pid")), quoted(file("error.log")));
-                for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
-                    config += QStringLiteral("%1_temp_path %2;\n")
-                                  .arg(temp, quoted(file(QString(temp) + "_temp")));
-                config += QStringLiteral("server {\nlisten 127.0.0.1:%1;\nroot %2;\n%3\n}\n}\n")
-                              .arg(port)
-                              .arg(quoted(QDir(docRoot).absolutePath()), extraServerConfig);
-                if (!writeText(file("nginx.conf"), config))
-                    return QStringList();
-                return QStringList{
-                    "-p", dir_->path() + '/', "-c", file("nginx.conf"),
-                    "-e", file("error.log"),  "-g", "daemon off; master_process off;"};
-            },
-            // nginx writes its pid file only after it has bound its listening sockets.
-            [this] { return QFile::exists(file("nginx.pid")); },
-            {},
-            {"error.log"}};
-    });
+    if (!fresh("nginx"))
+        return false;
+    const auto prepare = [=, this](quint16 port) {
+        QFile::remove(file("nginx.pid"));
+        QString config = QStringLiteral("pid %1;\nerror_log %2 info;\nevents {}\nhttp {\n"
+                                        "access_log off;\ndefault_type application/octet-stream;\n")
+                             .arg(quoted(file("nginx.pid")), quoted(file("error.log")));
+        for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
+            config += QStringLiteral("%1_temp_path %2;\n")
+                          .arg(temp, quoted(file(QString(temp) + "_temp")));
+        config += QStringLiteral("server {\nlisten 127.0.0.1:%1;\nroot %2;\n%3\n}\n}\n")
+                      .arg(port)
+                      .arg(quoted(QDir(docRoot).absolutePath()), extraServerConfig);
+        if (!writeText(file("nginx.conf"), config))
+            return QStringList();
+        return QStringList{"-p", dir_->path() + '/', "-c", file("nginx.conf"),
+                           "-e", file("error.log"),  "-g", "daemon off; master_process off;"};
+    };
+    // nginx writes its pid file only after it has bound its listening sockets.
+    return launch("nginx", {"/usr/sbin/nginx",
+                            prepare,
+                            [this] { return QFile::exists(file("nginx.pid")); },
+                            {},
+                            {"error.log"}});
 }
 
 QString NginxServer::url(const QString& path) const {
@@ -152,86 +151,75 @@ QString NginxServer::url(const QString& path) const {
 }
 
 bool TinyproxyServer::start() {
-    return launch("tinyproxy", [this] {
-        // As root, tinyproxy switches to nobody after binding and must still write its log
-        // and remove its pid file: the folder and log are open to all.
-        QFile::setPermissions(dir_->path(), QFileDevice::Permissions(0x7777));
-        return Plan{
-            "/usr/bin/tinyproxy",
-            [this](quint16 port) {
-                const QString config =
-                    QStringLiteral("Port %1\nListen 127.0.0.1\nAllow 127.0.0.1\n"
-                                   "Timeout 600\nLogLevel Info\nLogFile %2\nPidFile %3\n"
-                                   "User nobody\nGroup nogroup\n")
-                        .arg(port)
-                        .arg(quoted(file("tinyproxy.log")), quoted(file("tinyproxy.pid")));
-                const bool written =
-                    writeText(file("tinyproxy.conf"), config) &&
-                    writeText(file("tinyproxy.log"), QString()) &&
-                    QFile::setPermissions(file("tinyproxy.log"), QFileDevice::Permissions(0x6666));
-                return written ? QStringList{"-d", "-c", file("tinyproxy.conf")} : QStringList();
-            },
-            // Logged once the listening socket is bound and the main loop runs.
-            [this] { return log().contains("Accepting connections"); },
-            {},
-            {"tinyproxy.log"}};
-    });
+    if (!fresh("tinyproxy"))
+        return false;
+    // As root, tinyproxy switches to nobody after binding and must still write its log and
+    // remove its pid file: the folder and log are open to all.
+    QFile::setPermissions(dir_->path(), QFileDevice::Permissions(0x7777));
+    const auto prepare = [this](quint16 port) {
+        const QString config =
+            QStringLiteral("Port %1\nListen 127.0.0.1\nAllow 127.0.0.1\n"
+                           "Timeout 600\nLogLevel Info\nLogFile %2\n"
+                           "PidFile %3\nUser nobody\nGroup nogroup\n")
+                .arg(port)
+                .arg(quoted(file("tinyproxy.log")), quoted(file("tinyproxy.pid")));
+        const bool written =
+            writeText(file("tinyproxy.conf"), config) &&
+            writeText(file("tinyproxy.log"), QString()) &&
+            QFile::setPermissions(file("tinyproxy.log"), QFileDevice::Permissions(0x6666));
+        return written ? QStringList{"-d", "-c", file("tinyproxy.conf")} : QStringList();
+    };
+    // Logged once the listening socket is bound and the main loop runs.
+    return launch("tinyproxy", {"/usr/bin/tinyproxy",
+                                prepare,
+                                [this] { return log().contains("Accepting connections"); },
+                                {},
+                                {"tinyproxy.log"}});
 }
 
 bool FtpServer::start(const QString& rootDir) {
+    const QString banner = uniqueBanner("pyftpdlib");
     // Debian's pyftpdlib belongs to the system interpreter; -I keeps the environment's Python
     // settings and user packages out.
-    const QString banner = uniqueBanner("pyftpdlib");
-    return launch("ftp", [&] {
-        return Plan{"/usr/bin/python3",
-                    [=, this](quint16 port) {
-                        return QStringList{"-I",
-                                           "-u",
-                                           ZORV_FTP_SERVER_SCRIPT,
-                                           QString::number(port),
-                                           QDir(rootDir).absolutePath(),
-                                           file("ftp.log"),
-                                           banner};
-                    },
-                    {},
-                    banner.toUtf8(),
-                    {"ftp.log"}};
-    });
+    const auto prepare = [=, this](quint16 port) {
+        return QStringList{"-I",
+                           "-u",
+                           ZORV_FTP_SERVER_SCRIPT,
+                           QString::number(port),
+                           QDir(rootDir).absolutePath(),
+                           file("ftp.log"),
+                           banner};
+    };
+    return fresh("ftp") &&
+           launch("pyftpdlib", {"/usr/bin/python3", prepare, {}, banner.toUtf8(), {"ftp.log"}});
 }
 
 bool VsftpdServer::start(const QString& rootDir) {
     const QString banner = uniqueBanner("vsftpd");
-    return launch("vsftpd", [&] {
-        // As root, vsftpd would chroot anonymous users and then refuse a root folder they can
-        // write to; running as the launching user skips both, so rootDir stays writable. Test
-        // folders are private to their owner, hence anon_world_readable_only=NO.
-        return Plan{
-            "/bin/sh",
-            [=, this](quint16 port) {
-                const QString config =
-                    QStringLiteral(
-                        "listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\nbackground=NO\n"
-                        "run_as_launching_user=YES\nseccomp_sandbox=NO\nsecure_chroot_dir=%2\n"
-                        "anonymous_enable=YES\nlocal_enable=NO\nanon_root=%3\n"
-                        "anon_world_readable_only=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                        "anon_umask=022\nanon_mkdir_write_enable=YES\n"
-                        "anon_other_write_enable=YES\npasv_enable=YES\nport_enable=YES\n"
-                        "ftpd_banner=%4\nxferlog_enable=YES\nxferlog_std_format=NO\n"
-                        "log_ftp_protocol=YES\nvsftpd_log_file=%5\n")
-                        .arg(port)
-                        .arg(file("empty"), QDir(rootDir).absolutePath(), banner,
-                             file("vsftpd.log"));
-                if (!QDir(dir_->path()).mkpath("empty") || !writeText(file("vsftpd.conf"), config))
-                    return QStringList();
-                // vsftpd reports startup errors ("500 OOPS: ...") on descriptor 0, its control
-                // connection under inetd; a file open for writing there keeps them.
-                return QStringList{"-c", "exec /usr/sbin/vsftpd \"$1\" 0<>\"$2\"", "sh",
-                                   file("vsftpd.conf"), file("startup-errors.log")};
-            },
-            {},
-            banner.toUtf8(),
-            {"startup-errors.log"}};
-    });
+    // As root, vsftpd would chroot anonymous users and then refuse a root folder they can
+    // write to; running as the launching user skips both, so rootDir stays writable. Test
+    // folders are private to their owner, hence anon_world_readable_only=NO.
+    const auto prepare = [=, this](quint16 port) {
+        const QString config =
+            QStringLiteral("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\nbackground=NO\n"
+                           "run_as_launching_user=YES\nseccomp_sandbox=NO\nsecure_chroot_dir=%2\n"
+                           "anonymous_enable=YES\nlocal_enable=NO\nanon_root=%3\n"
+                           "anon_world_readable_only=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
+                           "anon_umask=022\nanon_mkdir_write_enable=YES\n"
+                           "anon_other_write_enable=YES\npasv_enable=YES\nport_enable=YES\n"
+                           "ftpd_banner=%4\nxferlog_enable=YES\nxferlog_std_format=NO\n"
+                           "log_ftp_protocol=YES\nvsftpd_log_file=%5\n")
+                .arg(port)
+                .arg(file("empty"), QDir(rootDir).absolutePath(), banner, file("vsftpd.log"));
+        if (!QDir(dir_->path()).mkpath("empty") || !writeText(file("vsftpd.conf"), config))
+            return QStringList();
+        // vsftpd reports startup errors ("500 OOPS: ...") on descriptor 0, its control
+        // connection under inetd; a file open for writing there keeps them.
+        return QStringList{"-c", "exec /usr/sbin/vsftpd \"$1\" 0<>\"$2\"", "sh",
+                           file("vsftpd.conf"), file("startup-errors.log")};
+    };
+    return fresh("vsftpd") &&
+           launch("vsftpd", {"/bin/sh", prepare, {}, banner.toUtf8(), {"startup-errors.log"}});
 }
 
 } // namespace testsupport

@@ -112,7 +112,8 @@ protected:
         QByteArray greeting;
         QStringList logs; // files whose text explains a failure
     };
-    bool launch(const QString& name, const std::function<Plan()>& plan);
+    bool fresh(const QString& name); // stops the server and makes a fresh folder
+    bool launch(const QString& name, const Plan& plan);
     QString file(const QString& name) const { return dir_->filePath(name); }
     QString readFile(const QString& name) const;
 
