@@ -86,44 +86,6 @@ struct Update {
     }
 };
 
-// A scripted FTP server with one file, which it sends from the REST offset in paced pieces
-// of 1000 bytes (real servers send what the socket takes). It answers one control connection.
-struct PieceFtp {
-    explicit PieceFtp(QByteArray file) : build(std::move(file)) {
-        ftp.answer = [this](const QByteArray& line) { return answer(line); };
-    }
-    QString url() const { return "ftp://127.0.0.1/new.exe:" + QString::number(ftp.port()); }
-    ScriptedFtp::Pieces answer(const QByteArray& line) {
-        if (line == "PASV") {
-            ++pasv;
-            return {ftp.pasvReply()};
-        }
-        if (line.startsWith("TYPE") || line.startsWith("CWD"))
-            return {"200 ok\r\n"};
-        if (line.startsWith("REST")) {
-            offset = line.mid(5).toLongLong();
-            return {"350 restarting\r\n"};
-        }
-        if (line != "LIST" && !line.startsWith("RETR"))
-            return ScriptedFtp::loginAnswer(line);
-        const QByteArray bytes = line == "LIST"
-                                     ? "-rw-r--r-- 1 u g " + QByteArray::number(build.size()) +
-                                           " Jan 01 2020 new.exe\r\n"
-                                     : build.mid(std::exchange(offset, 0));
-        QTimer::singleShot(0, &ftp.data, [this, bytes, n = pasv] {
-            if (waitUntil([&] { return ftp.data.connections().size() >= n; }, 30000))
-                ftp.data.connections().at(n - 1)->sendInPieces(
-                    bytes, 1000, [this, n] { ftp.data.connections().at(n - 1)->close(); });
-        });
-        return {"150 sending\r\n", "226 sent\r\n"};
-    }
-
-    ScriptedFtp ftp;
-    QByteArray build;
-    qint64 offset = 0;
-    int pasv = 0;
-};
-
 // The child process: one press of "&Update" in a window of its own, the file-exists question
 // answered "&Resume". Exits 0 once the update has completed without a message.
 int runUpdaterChild(int argc, char** argv) {
@@ -174,9 +136,15 @@ void LocalFaultTests::diskFull() {
     Update u;
     QVERIFY2(u.start(), qPrintable(u.nginx.errorText()));
     const QByteArray build = ftp ? productBuild("2.0", disk + 1, 3) : u.newBuild;
-    std::optional<PieceFtp> server; // a scripted server answers one control connection
+    // A scripted server answers one control connection; it sends the file in paced pieces
+    // (real servers send what the socket takes).
+    std::optional<ScriptedFtpFile> server;
+    const auto serve = [&] {
+        server.emplace(build, build.size(), "new.exe").piece = 1000;
+        u.address = server->url();
+    };
     if (ftp)
-        u.address = server.emplace(build).url();
+        serve();
     QVERIFY(QDir(u.f.path(QString())).mkdir(QStringLiteral("small")));
     ScratchMount mount;
     if (!mount.tmpfs(u.f.path(QStringLiteral("small")), disk))
@@ -193,7 +161,7 @@ void LocalFaultTests::diskFull() {
 
     QVERIFY(mount.resize(disk * 16)); // space freed; the save folder is on a disk of its own
     if (ftp)
-        u.address = server.emplace(build).url();
+        serve();
     QVERIFY(u.restart(QStringLiteral("cmdResume")));
     QCOMPARE(u.f.ui.dialogsShown, 1);
     QVERIFY2(u.f.ui.messages.size() == 1, qPrintable(u.f.ui.messages.last().prompt));

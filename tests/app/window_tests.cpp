@@ -149,39 +149,29 @@ Command1/)"));
         }
     }
 
-    void clipboardAtStartUp_data() {
-        QTest::addColumn<QString>("setting"); // null: absent
-        QTest::addColumn<QString>("clipboard");
-        QTest::addColumn<QString>("expected"); // empty: the default address stays
-        QTest::newRow("blanks around") << QString() << "   http://h.example/b.exe  "
-                                       << "http://h.example/b.exe";
-        QTest::newRow("setting off") << "0"
-                                     << "http://h.example/b.exe" << QString();
-        QTest::newRow("ftp after words") << "1"
-                                         << "get it at ftp://h/b.exe"
-                                         << "get it at ftp://h/b.exe";
-        QTest::newRow("no address") << "1"
-                                    << "just some words" << QString();
-        QTest::newRow("case differs") << "1"
-                                      << "HTTP://h.example/b.exe" << QString();
-        QTest::newRow("unreadable setting") << "maybe"
-                                            << "http://h/x"
-                                            << "http://h/x";
-    }
+    // The clipboard's address replaces the default one at start-up when "Clipboard" allows.
     void clipboardAtStartUp() {
-        QFETCH(QString, setting);
-        QFETCH(QString, clipboard);
-        QFETCH(QString, expected);
-        WindowFixture f(false);
-        if (!setting.isNull())
-            f.setSetting("Clipboard", setting);
-        QGuiApplication::clipboard()->setText(clipboard);
-        QTRY_COMPARE(QGuiApplication::clipboard()->text(), clipboard);
-        app::frmMain w;
-        if (expected.isEmpty())
-            QVERIFY(w.txtURL->text().endsWith("/update/Zorvupdater.exe"));
-        else
-            QCOMPARE(w.txtURL->text(), expected);
+        // setting ("~": absent) | clipboard | address shown ("" : the default stays)
+        const QStringList rows =
+            QStringLiteral(R"(~|   http://h.example/b.exe  |http://h.example/b.exe
+0|http://h.example/b.exe|
+1|get it at ftp://h/b.exe|get it at ftp://h/b.exe
+1|just some words|
+1|HTTP://h.example/b.exe|
+maybe|http://h/x|http://h/x)")
+                .split('\n');
+        for (const QString& row : rows) {
+            const QStringList cells = row.split('|');
+            WindowFixture f(false);
+            if (cells[0] != "~")
+                f.setSetting("Clipboard", cells[0]);
+            QGuiApplication::clipboard()->setText(cells[1]);
+            QTRY_COMPARE(QGuiApplication::clipboard()->text(), cells[1]);
+            app::frmMain w;
+            QVERIFY2(cells[2].isEmpty() ? w.txtURL->text().endsWith("/update/Zorvupdater.exe")
+                                        : w.txtURL->text() == cells[2],
+                     qPrintable(row + " gave " + w.txtURL->text()));
+        }
     }
 
     // Typed blanks vanish; a dropped address is trimmed, and taken as the download address

@@ -1,9 +1,6 @@
-"""FTP server for the tests: pyftpdlib on 127.0.0.1 serving ROOT as "/".
+"""pyftpdlib on 127.0.0.1 serving ROOT as "/" for the tests; every command and reply goes to LOG.
 
 Usage: ftp_server.py PORT ROOT LOG BANNER (run by FtpServer with /usr/bin/python3).
-Users: anonymous (any password) may list, read, write, rename, delete and make folders;
-tester / secret may also chmod (SITE CHMOD) and set times (MFMT). Every command and reply
-goes to LOG.
 """
 
 import logging
@@ -16,8 +13,8 @@ from pyftpdlib.servers import FTPServer
 
 
 def main(port, root, log, banner):
-    # At DEBUG level pyftpdlib logs each received line ("<- LIST") and each reply; a handler
-    # of our own also keeps it from installing its default one on stderr.
+    # At DEBUG level each received line ("<- LIST") and reply is logged; our handler also
+    # keeps pyftpdlib from installing its own on stderr.
     handler = logging.FileHandler(log)
     handler.setFormatter(logging.Formatter("%(asctime)s %(message)s"))
     logging.getLogger("pyftpdlib").addHandler(handler)

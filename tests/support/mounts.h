@@ -1,8 +1,6 @@
 // Mounts made by tests that run as root: a size-limited tmpfs on a folder, or a folder bound
-// onto itself so that it can be made read-only. The destructor unmounts, also when a test
-// fails half-way; errorText says why a mount was refused (not root, no mount namespace).
-// A test program that calls privateMounts() first keeps its mounts to itself, and they
-// vanish with it even when it is killed or aborts before any destructor runs.
+// onto itself so that it can be made read-only. The destructor unmounts; errorText says why
+// a mount was refused. After privateMounts() the mounts vanish with the process, even killed.
 #pragma once
 
 #include <QFile>

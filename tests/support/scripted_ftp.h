@@ -84,3 +84,64 @@ private:
     Pieces queue_;
     bool pausing_ = false;
 };
+
+// A scripted server with one file, `name`: the listing gives `listed` bytes, RETR sends
+// `content` from the REST offset on the last passive data connection, in pieces of `piece`
+// bytes (0: at once). Active mode gets no listing and no data. `onRetr` may replace what RETR does.
+struct ScriptedFtpFile {
+    ScriptedFtpFile(QByteArray fileContent, qint64 listedSize, QByteArray fileName = "f.bin")
+        : content(std::move(fileContent)), listed(listedSize), name(std::move(fileName)) {
+        ftp.answer = [this](const QByteArray& line) -> ScriptedFtp::Pieces {
+            if (line == "PASV") {
+                ++pasv;
+                QByteArray reply = ftp.pasvReply();
+                return {pasvElsewhere ? reply.replace("127,0,0,1", "127,0,0,2") : reply};
+            }
+            if (line.startsWith("TYPE") || line.startsWith("CWD") || line.startsWith("PORT"))
+                return {"200 ok\r\n"};
+            if (line.startsWith("REST") && refuseRest)
+                return {"504 restart not here\r\n"};
+            if (line.startsWith("REST"))
+                return {(offset = line.mid(5).toLongLong(), "350 restarting\r\n")};
+            if (line.startsWith("RETR") && onRetr)
+                return onRetr();
+            if (line == "LIST" && pasv == 0)
+                return {"550 no listing\r\n"};
+            if (line != "LIST" && !line.startsWith("RETR"))
+                return ScriptedFtp::loginAnswer(line);
+            sendOnData(line == "LIST" ? "-rw-r--r-- 1 u g " + QByteArray::number(listed) +
+                                            " Jan 01 2020 " + name + "\r\n"
+                                      : content.mid(std::exchange(offset, 0)));
+            return {"150 sending\r\n", "226 sent\r\n"};
+        };
+    }
+    // Sends on the data connection of the last PASV once the client has made it, then closes.
+    void sendOnData(const QByteArray& bytes) {
+        if (pasv == 0)
+            return;
+        auto* poll = new QTimer(&ftp.data);
+        QObject::connect(poll, &QTimer::timeout, [this, poll, bytes, index = pasv - 1] {
+            if (ftp.data.connections().size() <= index)
+                return;
+            poll->deleteLater();
+            poll->stop();
+            testsupport::ScriptedConnection* c = ftp.data.connections().at(index);
+            c->sendInPieces(bytes, piece, [c] { c->close(); });
+        });
+        poll->start(1);
+    }
+    QString url() const {
+        return "ftp://127.0.0.1/" + QString::fromLatin1(name) + ':' + QString::number(ftp.port());
+    }
+
+    ScriptedFtp ftp;
+    QByteArray content;
+    qint64 listed;
+    QByteArray name;
+    int piece = 0;
+    qint64 offset = 0;
+    int pasv = 0;
+    bool refuseRest = false;
+    bool pasvElsewhere = false; // the PASV reply names 127.0.0.2
+    std::function<ScriptedFtp::Pieces()> onRetr;
+};

@@ -20,10 +20,8 @@ namespace testsupport {
 
 // Runs the event loop until pred() holds or timeoutMs passes; returns pred().
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 60000);
-
 // Writes `size` pseudo-random bytes (seeded, so reproducible) to path; true on success.
 bool writeRandomFile(const QString& path, qint64 size, quint32 seed = 1);
-
 // True when both files exist and hold the same bytes.
 bool sameFileContents(const QString& a, const QString& b);
 
@@ -36,8 +34,8 @@ public:
     QByteArray received() const { return received_; }
     // Sends now (behind any pieces still queued by sendInPieces, so the byte order holds).
     void send(const QByteArray& data);
-    // Sends data in pieces of pieceSize bytes, each written and flushed on its own event-loop
-    // turn (1 ms apart), then runs `then` (may be empty).
+    // Sends data in pieces of pieceSize bytes, one per event-loop turn (1 ms apart), then
+    // runs `then` (may be empty).
     void sendInPieces(const QByteArray& data, int pieceSize, std::function<void()> then = {});
     void close(); // after everything queued has been written
     void abort(); // at once
@@ -53,7 +51,6 @@ private:
         qsizetype pieceSize = 0;
         std::function<void()> then; // runs once the data is out
     };
-
     ScriptedConnection(QTcpSocket* socket, ScriptedServer* server);
     void writeNextPiece();
 
@@ -77,8 +74,7 @@ public:
     QList<ScriptedConnection*> connections() const { return connections_; }
     // Called whenever a connection has received more bytes.
     void setHandler(std::function<void(ScriptedConnection&)> handler);
-    // Called once for each accepted connection, before any of its bytes reach the handler:
-    // protocols where the server speaks first (FTP's greeting) send it from here.
+    // Called once per accepted connection, before its bytes reach the handler (FTP greetings).
     void setConnectHandler(std::function<void(ScriptedConnection&)> handler);
     // Once a connection's bytes contain "\r\n\r\n", answers with `response` (in pieces of
     // pieceSize bytes when pieceSize > 0), then closes.
@@ -93,8 +89,8 @@ private:
     std::function<void(ScriptedConnection&)> connectHandler_;
 };
 
-// A server running as a process of its own: a temporary folder for its configuration and
-// logs, the process, its port, and why it failed to start. The destructor stops it.
+// A server running as a process of its own, with a temporary folder for its configuration
+// and logs; errorText says why it failed to start. The destructor stops it.
 class ServerProcess {
 public:
     ServerProcess(const ServerProcess&) = delete;
@@ -106,10 +102,20 @@ public:
 protected:
     ServerProcess() = default;
     ~ServerProcess();
-    // Stops a running server and makes a fresh folder; false (with errorText) when it cannot.
-    bool freshFolder(const QString& serverName);
-    // A file of the folder ("" before the first start).
-    QString folderFile(const QString& name) const;
+    // How to start the server: prepare(port) writes its configuration and returns the
+    // program's arguments (empty on failure); it is ready once bound() holds (if set) and
+    // the port answers, with a first line holding `greeting` if that is set.
+    struct Plan {
+        QString program;
+        std::function<QStringList(quint16)> prepare;
+        std::function<bool()> bound;
+        QByteArray greeting;
+        QStringList logs; // files whose text explains a failure
+    };
+    bool fresh(const QString& name); // stops the server and makes a fresh folder
+    bool launch(const QString& name, const Plan& plan);
+    QString file(const QString& name) const { return dir_->filePath(name); }
+    QString readFile(const QString& name) const;
 
     std::unique_ptr<QTemporaryDir> dir_;
     QProcess process_;
@@ -123,19 +129,13 @@ class NginxServer : public ServerProcess {
 public:
     bool start(const QString& docRoot, const QString& extraServerConfig = QString());
     QString url(const QString& path) const; // "http://127.0.0.1:PORT" + path
-
-private:
-    bool writeConfig(const QString& docRoot, const QString& extraServerConfig);
 };
 
 // tinyproxy, allowing 127.0.0.1 clients.
 class TinyproxyServer : public ServerProcess {
 public:
     bool start();
-    QString log() const; // a line per forwarded request, among others
-
-private:
-    bool writeConfig();
+    QString log() const { return readFile("tinyproxy.log"); } // a line per request, among others
 };
 
 // pyftpdlib (under /usr/bin/python3) serving rootDir as "/" to anonymous (any password;
@@ -145,9 +145,8 @@ private:
 class FtpServer : public ServerProcess {
 public:
     bool start(const QString& rootDir);
-    // One "<- COMMAND args" line per command (passwords masked) and one "-> reply" line per
-    // reply, each prefixed with the client's address and user.
-    QString log() const;
+    // "<- COMMAND args" per command (passwords masked) and "-> reply" per reply.
+    QString log() const { return readFile("ftp.log"); }
 };
 
 // vsftpd for anonymous users only (any password), allowed to read, upload, make folders,
@@ -159,10 +158,7 @@ public:
     bool start(const QString& rootDir);
     // A line per command ("FTP command: Client "127.0.0.1", "LIST"") and per reply, with
     // passwords shown as <password>.
-    QString log() const;
-
-private:
-    bool writeConfig(const QString& rootDir, const QString& banner);
+    QString log() const { return readFile("vsftpd.log"); }
 };
 
 } // namespace testsupport

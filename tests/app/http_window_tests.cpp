@@ -1,0 +1,432 @@
+// The window's HTTP transfer against scripted loopback servers, friendly and hostile. Each
+// row ends in its message, in a completed download that replaced the product's executable,
+// in the wait for "&Stop", or (file-exists dialog cancelled) in no request at all. Every row
+// checks the exact request, that the executable is never replaced by a partial or wrong
+// file, that the peak memory stays bounded and that no descriptor stays open.
+#include "display_format.h"
+#include "window_fixture.h"
+
+#include <QLabel>
+#include <QTcpSocket>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+
+using namespace apptest;
+using testsupport::ScriptedConnection;
+using testsupport::ScriptedServer;
+using testsupport::waitUntil;
+
+namespace {
+
+const QByteArray kOld = "the old product build\n";
+const QByteArray kBody = pattern(100000, 7);
+const QByteArray kSmall = pattern(5000);
+const QByteArray kFake = "first\r\nContent-Type: text/html\r\n\r\nHTTP/1.0 404 Not Found\r\n";
+
+QByteArray header(qint64 length) {
+    return okResponse({}).replace("Length: 0", "Length: " + QByteArray::number(length));
+}
+
+QByteArray partial206(const QByteArray& full, qint64 from, const QByteArray& range = {}) {
+    return "HTTP/1.1 206 Partial Content\r\nContent-Range: " +
+           (range.isEmpty()
+                ? "bytes " + QByteArray::number(from) + '-' + QByteArray::number(full.size() - 1) +
+                      '/' + QByteArray::number(full.size())
+                : range) +
+           "\r\nContent-Length: " + QByteArray::number(full.size() - from) + "\r\n\r\n" +
+           full.mid(from);
+}
+
+// Runs once the request has arrived; sets `done` when the server has played its part.
+using Script = std::function<void(ScriptedConnection&, bool& done)>;
+
+Script reply(const QByteArray& response, int piece = 0) {
+    return [=](ScriptedConnection& c, bool& done) {
+        c.sendInPieces(response, piece);
+        c.close();
+        done = true;
+    };
+}
+
+// Drops the connection with a reset (RST) instead of an orderly close.
+void resetConnection(ScriptedConnection& c) {
+    if (auto* socket = c.findChild<QTcpSocket*>()) {
+        const linger hard{1, 0};
+        setsockopt(int(socket->socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
+    }
+    c.abort();
+}
+
+// Header lines for as long as the client reads them.
+void sendHeaderLinesForever(ScriptedConnection* c) {
+    static const QByteArray lines =
+        QByteArray("X-Filler: " + QByteArray(52, 'f') + "\r\n").repeated(256);
+    c->sendInPieces(lines, 16384, [c] { sendHeaderLinesForever(c); });
+}
+
+// Stuck: the server has closed a short transfer; "&Stop" leaves a closed socket alone, so the
+// window keeps waiting (only its close box ends it) and the executable stays as it was.
+enum class Ending { Completes, Message, Stop, Stuck, Cancelled };
+
+struct Row {
+    const char* name;
+    Script script;
+    Ending ending;
+    QByteArray file = kBody;  // the server's file: the new executable when the row completes
+    QString prompt = {};      // of Ending::Message; "@" stands for the save path
+    QByteArray existing = {}; // at the save path before, and the dialog's answer
+    QString answer = "cmdResume";
+    QByteArray range = {};     // of the request
+    QStringList settings = {}; // "Name=value"; "proxy": the server is the proxy too
+    QString title = app::kAppTitle;
+    QString save = "dl.bin";
+    // Ending::Stop and Stuck: what must hold before "&Stop" is pressed (besides `done`).
+    std::function<bool(app::frmMain&)> running = [](app::frmMain&) { return true; };
+    rlim_t fileLimit = 0; // the process's file-size limit during the row
+};
+
+QString serverError(const char* status) {
+    return "Server returned the following error:\r\n" + QString(status);
+}
+
+// A partial file of 8000 resumed with the roll-back settings given: the bytes from `base` on
+// are damaged and must be fetched again.
+Row resumeRow(const char* name, int existing, QStringList settings, int base) {
+    const QByteArray full = pattern(8000);
+    QByteArray partial = full.left(existing);
+    partial.replace(base, existing - base, QByteArray(existing - base, '\0'));
+    return {.name = name,
+            .script = reply(partial206(full, base)),
+            .ending = Ending::Completes,
+            .file = full,
+            .existing = partial,
+            .range = QByteArray::number(base),
+            .settings = settings};
+}
+
+const QList<Row>& rows() {
+    const auto completes = [](const char* name, const QByteArray& response, int piece = 0,
+                              const QByteArray& file = kBody) {
+        return Row{.name = name,
+                   .script = reply(response, piece),
+                   .ending = Ending::Completes,
+                   .file = file};
+    };
+    const auto fails = [](const char* name, const QByteArray& response, const QString& prompt,
+                          const QString& save = "dl.bin", rlim_t fileLimit = 0) {
+        return Row{.name = name,
+                   .script = reply(response, fileLimit ? 16384 : 0),
+                   .ending = Ending::Message,
+                   .prompt = prompt,
+                   .save = save,
+                   .fileLimit = fileLimit};
+    };
+    const auto resumeRefused = [](const char* name, const QByteArray& response) {
+        return Row{.name = name,
+                   .script = reply(response),
+                   .ending = Ending::Message,
+                   .prompt = "Server did not accept resuming.",
+                   .existing = kBody.left(5000),
+                   .range = "3976",
+                   .title = "No Resuming Support"};
+    };
+    const auto lengthRow = [](const char* line) {
+        return Row{.name = line,
+                   .script = reply("HTTP/1.0 200 OK\r\n" + QByteArray(line) + "\r\n\r\n" + kBody),
+                   .ending = Ending::Completes};
+    };
+    const QString cannotWrite = "Cannot write \"@\": ";
+    static const QList<Row> list = {
+        completes("whole", okResponse(kBody)),
+        {.name = "via proxy",
+         .script = reply(okResponse(kBody)),
+         .ending = Ending::Completes,
+         .settings = {"proxy"}},
+        completes("header byte by byte", okResponse(kSmall), 1, kSmall),
+        completes("body looks like a header", okResponse(kFake + kSmall), 7, kFake + kSmall),
+        lengthRow("content-length: 100000"),
+        lengthRow("Content-Length:100000"),
+        lengthRow("CONTENT-LENGTH:  100000"),
+        completes("body beyond length", okResponse(kBody) + "trailing bytes, not the file"),
+        {.name = "file exists, overwritten",
+         .script = reply(okResponse(kBody)),
+         .ending = Ending::Completes,
+         .existing = QByteArray(6000, 'o'),
+         .answer = "cmdOverwrite"},
+        resumeRow("resume, defaults", 5000, {}, 3976),
+        resumeRow("resume, amount not below size", 1000, {}, 1000),
+        resumeRow("resume, amount equal to size", 1024, {}, 1024),
+        resumeRow("resume, amount 0", 5000, {"Rollback Amount=0"}, 5000),
+        resumeRow("resume, rollback off", 5000, {"Rollback=0"}, 5000),
+        resumeRow("resume, amount unreadable", 5000, {"Rollback Amount=lots"}, 3976),
+        resumeRow("resume, negative amount", 5000, {"Rollback Amount=-5"}, 5000),
+        fails("unknown status", "HTTP/1.0 599 Odd\r\nContent-Length: 4\r\n\r\nbody",
+              serverError("HTTP/1.0 599 Odd")),
+        fails("informational", "HTTP/1.0 199 Early\r\n\r\nbody", serverError("HTTP/1.0 199 Early")),
+        fails("redirect without location", "HTTP/1.0 302 Found\r\nContent-Length: 0\r\n\r\n",
+              serverError("HTTP/1.0 302 Found")),
+        fails("redirect elsewhere than http", "HTTP/1.0 301 Moved\r\nLocation: https://x/\r\n\r\n",
+              serverError("HTTP/1.0 301 Moved")),
+        fails("closed before header end", "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n",
+              serverError("HTTP/1.0 200 OK")),
+        fails("header over 64 KiB",
+              "HTTP/1.0 200 OK\r\nX-Pad: " + QByteArray(70000, 'p') + "\r\n\r\nbody",
+              serverError("HTTP/1.0 200 OK")),
+        fails("not http", "SSH-2.0-server\r\n\r\n", serverError("SSH-2.0-server")),
+        fails("nothing at all", "", serverError("")),
+        resumeRefused("200 to a resume", okResponse(kBody)),
+        resumeRefused("206 from elsewhere", partial206(kBody, 0)),
+        resumeRefused("206 range unreadable", partial206(kBody, 0, "bytes x-y/100000")),
+        fails("save folder missing", okResponse(kSmall), cannotWrite + "No such file or directory",
+              "no/such/folder/dl.bin"),
+        fails("save folder is a file", okResponse(kSmall), cannotWrite + "Not a directory",
+              "plain/dl.bin"),
+        // What was written stays when the file cannot grow.
+        fails("file-size limit", okResponse(kBody), cannotWrite + "File too large", "dl.bin",
+              65536),
+        {.name = "endless header lines",
+         .script =
+             [](ScriptedConnection& c, bool&) {
+                 c.send("HTTP/1.0 200 OK\r\n");
+                 sendHeaderLinesForever(&c);
+             },
+         .ending = Ending::Message,
+         .prompt = serverError("HTTP/1.0 200 OK")},
+        {.name = "header never ends",
+         .script =
+             [](ScriptedConnection& c, bool& done) {
+                 c.send("HTTP/1.0 200 OK\r\nContent-Length: 100000\r\nX-Slow: ");
+                 c.sendInPieces(QByteArray(200, 's'), 1, [&done] { done = true; });
+             },
+         .ending = Ending::Stop},
+        {.name = "length above body, then close",
+         .script = reply(header(kBody.size()) + kBody.left(50000)),
+         .ending = Ending::Stuck,
+         .running =
+             [](app::frmMain& w) {
+                 return app::Download().Received == 50000 &&
+                        w.lblStatus->text() == "Download Completed" &&
+                        w.sckDownload->State() == net::sckClosed;
+             }},
+        {.name = "accepts, never answers",
+         .script = [](ScriptedConnection&, bool& done) { done = true; },
+         .ending = Ending::Stop},
+        {.name = "reset after half the body",
+         .script =
+             [](ScriptedConnection& c, bool& done) {
+                 c.sendInPieces(header(kBody.size()) + kBody.left(50000), 16384, [&c, &done] {
+                     resetConnection(c);
+                     done = true;
+                 });
+             },
+         .ending = Ending::Stop,
+         .running = [](app::frmMain& w) { return w.sckDownload->State() != net::sckConnected; }},
+        {.name = "one byte a second",
+         .script =
+             [](ScriptedConnection& c, bool& done) {
+                 c.send(header(kBody.size()) + kBody.left(1));
+                 auto* tick = new QTimer(&c);
+                 QObject::connect(tick, &QTimer::timeout, &c,
+                                  [&c, sent = 1]() mutable { c.send(kBody.mid(sent++, 1)); });
+                 tick->start(1000);
+                 done = true;
+             },
+         .ending = Ending::Stop,
+         .running =
+             [](app::frmMain& w) {
+                 const auto& d = app::Download();
+                 return d.Received >= 3 && w.lblRecieve->text() == app::FormatSize(d.Received) &&
+                        w.lblSize->text() == app::FormatSize(kBody.size());
+             }},
+        {.name = "file exists, cancelled",
+         .script = reply(okResponse(kBody)),
+         .ending = Ending::Cancelled,
+         .existing = QByteArray(6000, 'o'),
+         .answer = "cmdCancel"},
+        {.name = "file exists, dialog closed",
+         .script = reply(okResponse(kBody)),
+         .ending = Ending::Cancelled,
+         .existing = QByteArray(6000, 'o'),
+         .answer = "close"},
+    };
+    return list;
+}
+
+mode_t modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+} // namespace
+
+class HttpWindowTests : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void transfers_data();
+    void transfers();
+    void unreachableHostAndOtherScheme();
+};
+
+void HttpWindowTests::initTestCase() {
+    // Whatever Qt opens once per process (platform, fonts, event dispatcher) is opened here,
+    // before any row counts descriptors.
+    WindowFixture f;
+    f.open("http://127.0.0.1/");
+    ScriptedServer warmUp;
+}
+
+void HttpWindowTests::transfers_data() {
+    QTest::addColumn<int>("index");
+    for (int i = 0; i < rows().size(); ++i)
+        QTest::newRow(rows().at(i).name) << i;
+}
+
+void HttpWindowTests::transfers() {
+    QFETCH(int, index);
+    const Row& r = rows().at(index);
+    const ResourceProbe probe;
+    {
+        WindowFixture f;
+        const QString exe = f.path("product.exe");
+        QVERIFY(writeFile(exe, kOld) && ::chmod(QFile::encodeName(exe).constData(), 0750) == 0);
+        QVERIFY(writeFile(f.path("plain"), "x"));
+        ScriptedServer server;
+        QByteArray host = "127.0.0.1:" + QByteArray::number(server.port());
+        for (const QString& s : r.settings) {
+            if (s == "proxy") {
+                f.useProxy(server.port());
+                host = "files.example:81";
+            } else {
+                f.setSetting(s.section('=', 0, 0).toLatin1().constData(), s.section('=', 1));
+            }
+        }
+        const QByteArray url = "http://" + host + "/dir/f.exe";
+        const QString save = f.path(r.save);
+        if (!r.existing.isNull()) {
+            QVERIFY(writeFile(save, r.existing));
+            f.ui.dialogAnswers = {r.answer};
+        }
+        bool done = false;
+        server.setHandler([&](ScriptedConnection& c) {
+            if (c.property("answered").toBool() || !c.received().contains("\r\n\r\n"))
+                return;
+            c.setProperty("answered", true);
+            r.script(c, done);
+        });
+        rlimit oldLimit{};
+        getrlimit(RLIMIT_FSIZE, &oldLimit);
+        const auto oldHandler = std::signal(SIGXFSZ, r.fileLimit ? SIG_IGN : SIG_DFL);
+        rlimit limit{r.fileLimit, oldLimit.rlim_max};
+        QVERIFY(!r.fileLimit || setrlimit(RLIMIT_FSIZE, &limit) == 0);
+        auto& w = f.open(QString::fromLatin1(url), r.save, true);
+        // A refusal closes the connection before it asks, so nothing arrives while it is open.
+        bool closedAtMessage = true;
+        if (r.ending == Ending::Message)
+            f.ui.onMessage = [&] { closedAtMessage &= w.sckDownload->State() == net::sckClosed; };
+        w.cmdDownload->click();
+        QCOMPARE(f.ui.dialogsShown, r.existing.isNull() ? 0 : 1);
+
+        switch (r.ending) {
+        case Ending::Cancelled:
+            QCOMPARE(f.buttons(), QString("10000")); // Update on; Pause, Stop and Exit off
+            QVERIFY(!server.waitForConnections(1, 300));
+            break;
+        case Ending::Message:
+            // A client that buffered without bound would pass the ceiling long before this.
+            QVERIFY(waitUntil([&] { return !f.ui.messages.isEmpty() || probe.overCeiling(); }));
+            setrlimit(RLIMIT_FSIZE, &oldLimit);
+            QVERIFY(!probe.overCeiling());
+            QCOMPARE(f.ui.messages.first().prompt, QString(r.prompt).replace("@", save));
+            QCOMPARE(f.ui.messages.first().title, r.title);
+            QCOMPARE(f.ui.messages.first().icon, app::MsgIcon::Critical);
+            QVERIFY(closedAtMessage);
+            QCOMPARE(f.buttons(), QString("10010"));
+            QVERIFY(!app::Download().IsResuming);
+            // The client hangs up: nothing more is read from this server.
+            QVERIFY(waitUntil([&] { return !server.connections().first()->isOpen(); }));
+            if (!r.fileLimit)
+                QCOMPARE(QFile::exists(save), !r.existing.isNull());
+            break;
+        case Ending::Stop:
+        case Ending::Stuck: {
+            QVERIFY(waitUntil([&] { return done && r.running(w); }));
+            QVERIFY(f.ui.messages.isEmpty());
+            QCOMPARE(f.buttons(), QString("01100"));
+            f.ui.answers = {app::vbNo, app::vbYes};
+            const int state = w.sckDownload->State();
+            w.cmdStop->click(); // "No": nothing changes
+            const RecordedMessage m = f.ui.messages.first();
+            QCOMPARE(m.prompt + '|' + m.title, QString("Stop Update Software !|Stop Update"));
+            QCOMPARE(m.buttons, app::MsgButtons::YesNo);
+            QCOMPARE(m.icon, app::MsgIcon::None);
+            QCOMPARE(w.sckDownload->State(), state);
+            QCOMPARE(f.buttons(), QString("01100"));
+            w.cmdStop->click();
+            if (r.ending == Ending::Stuck) {
+                QCOMPARE(f.buttons(), QString("01100"));
+                break;
+            }
+            QCOMPARE(w.lblStatus->text(), QString("Download Aborted"));
+            QCOMPARE(w.sckDownload->State(), int(net::sckClosed));
+            QCOMPARE(f.buttons(), QString("10010"));
+            QCOMPARE(app::Download().Received, qint64(0));
+            break;
+        }
+        case Ending::Completes:
+            QVERIFY(waitUntil([&] { return f.buttons() == "10011"; }));
+            QCOMPARE(w.lblStatus->text() + '|' + w.lblSpeed->text(),
+                     QString("Download Completed|0"));
+            QCOMPARE(app::Download().Received, qint64(0));
+            QVERIFY(f.ui.messages.isEmpty());
+            QVERIFY(!QFile::exists(save));
+            QCOMPARE(modeOf(exe), mode_t(0750)); // the old executable's mode is kept
+            break;
+        }
+        std::signal(SIGXFSZ, oldHandler);
+        setrlimit(RLIMIT_FSIZE, &oldLimit);
+        if (r.ending != Ending::Cancelled) {
+            const QByteArray target = r.settings.contains("proxy") ? url : "/dir/f.exe";
+            QCOMPARE(server.connections().at(0)->received(),
+                     expectedRequest(target, host, r.range));
+        }
+        QCOMPARE(readAll(exe), r.ending == Ending::Completes ? r.file : kOld);
+        // What stays at the save path is the old file untouched or a true prefix of the file.
+        const QByteArray kept = readAll(save);
+        if (r.ending != Ending::Completes)
+            QVERIFY2(r.existing.isNull() ? r.file.startsWith(kept) : kept == r.existing,
+                     qPrintable(QString::number(kept.size())));
+        QVERIFY(!r.fileLimit || (kept.size() > 0 && kept.size() <= qint64(r.fileLimit)));
+    }
+    probe.verify();
+}
+
+// A refused connection leaves the transfer running until Stop; another scheme fetches nothing.
+void HttpWindowTests::unreachableHostAndOtherScheme() {
+    WindowFixture f;
+    quint16 closedPort = 0;
+    {
+        ScriptedServer probe;
+        closedPort = probe.port();
+    }
+    auto& w = f.open(localUrl(closedPort, "/x"));
+    w.cmdDownload->click();
+    QVERIFY(waitUntil([&] { return w.sckDownload->State() == net::sckError; }));
+    QCOMPARE(f.buttons(), QString("01100"));
+    QVERIFY(f.ui.messages.isEmpty());
+    f.ui.answers = {app::vbYes};
+    w.cmdStop->click();
+    QCOMPARE(w.lblStatus->text(), QString("Download Aborted"));
+    QCOMPARE(f.buttons(), QString("10010"));
+
+    ScriptedServer server;
+    f.open("gopher://127.0.0.1:" + QString::number(server.port()) + "/x").cmdDownload->click();
+    QVERIFY(!server.waitForConnections(1, 300));
+    QCOMPARE(f.buttons(), QString("01100"));
+    QVERIFY(!QFile::exists(f.path("dl.bin")));
+}
+
+QTEST_MAIN(HttpWindowTests)
+#include "http_window_tests.moc"
