@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QSignalSpy>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -64,7 +65,13 @@ struct Session {
     explicit Session(const QByteArray& verb = {}, const Pieces& pieces = {}) {
         client.setTimeout(5);
         client.setPassiveMode(true);
-        script.data.setConnectHandler([this](ScriptedConnection& c) { data = &c; });
+        script.data.setConnectHandler([this](ScriptedConnection& c) {
+            data = &c;
+            if (auto* socket = c.findChild<QTcpSocket*>(); socket && !readsData) {
+                socket->setReadBufferSize(1); // once full, nothing more is taken from the system
+                socket->disconnect(SIGNAL(readyRead()));
+            }
+        });
         script.answer = [this, verb, pieces](const QByteArray& line) -> Pieces {
             if (!verb.isEmpty() && line.startsWith(verb))
                 return pieces;
@@ -85,6 +92,7 @@ struct Session {
     ScriptedFtp script;
     CFtpConnection client;
     ScriptedConnection* data = nullptr;
+    bool readsData = true; // false: the data server stops reading at once
     QTemporaryDir dir;
 };
 
@@ -111,7 +119,11 @@ QString outcome(Session& s, const QByteArray& action) {
             ok = s.client.DownloadFile("f.bin", missing, 1);
         else if (action == "STOR")
             ok = s.client.UploadFile(missing, "f.bin", 1);
-        else if (action == "RNFR")
+        else if (action == "STOR to a full pipe") { // more than the socket buffers hold
+            s.readsData = false;
+            ok = testsupport::writeRandomFile(local, 64 << 20) &&
+                 s.client.UploadFile(local, "f.bin", 1);
+        } else if (action == "RNFR")
             ok = s.client.RenameFile("old name", "new");
         else if (action == "DELE")
             ok = s.client.DeleteFile("f");
@@ -290,6 +302,9 @@ void ClientTests::exchanges() {
         "file or directory");
     row("STOR", {"150 go ahead\r\n"}, "STOR",
         "raised 53 CFtpConnection.UploadData: <path>: No such file or directory");
+    // The data server stops reading: the upload's piece waits, nested in the STOR wait, end
+    // with the time-out instead of waiting for ever.
+    row("STOR", {"150 go ahead\r\n"}, "STOR to a full pipe", "failed 58 STOR f.bin /:  +file");
 }
 
 // A refused connection counts as the time-out.
