@@ -241,18 +241,30 @@ void LocalFaultTests::killed_data() {
     QTest::addColumn<QString>("calls");
     QTest::addColumn<int>("nth");
     QTest::addColumn<bool>("downloadWhole");
-    QTest::newRow("during the download") << "pwrite64" << 4 << false;
-    QTest::newRow("at the replacement") << "rename,renameat,renameat2" << 1 << true;
+    QTest::addColumn<bool>("otherDisk"); // the executable's folder is on a disk of its own
+    QTest::newRow("during the download") << "pwrite64" << 4 << false << false;
+    QTest::newRow("at the replacement") << "rename,renameat,renameat2" << 1 << true << false;
+    // The second flush is the copy's, taken just before it is renamed into place.
+    QTest::newRow("copying to another disk") << "fsync" << 2 << true << true;
 }
 
 void LocalFaultTests::killed() {
     QFETCH(QString, calls);
     QFETCH(int, nth);
     QFETCH(bool, downloadWhole);
+    QFETCH(bool, otherDisk);
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (strace.isEmpty())
         QSKIP("strace is not installed (scripts/setup.sh installs it)");
     Update u;
+    const QString folder = u.f.path(QStringLiteral("product"));
+    ScratchMount mount;
+    if (otherDisk) {
+        QVERIFY(QDir().mkdir(folder));
+        if (!mount.tmpfs(folder, kBuildSize * 4))
+            QSKIP(qPrintable(mount.errorText()));
+        u.exe = folder + QStringLiteral("/product.exe");
+    }
     QVERIFY2(u.start(QStringLiteral("limit_rate 1048576;")), qPrintable(u.nginx.errorText()));
     u.save = u.f.path(QStringLiteral("dl.bin"));
     const QStringList child = {QApplication::applicationFilePath(), QStringLiteral("--child"),
@@ -279,6 +291,8 @@ void LocalFaultTests::killed() {
     QVERIFY(restarted.readAllStandardOutput().startsWith("resumed at "));
     QCOMPARE(productIs(u.exe, u.newBuild), QString("Quillon 2.0"));
     QVERIFY(!QFile::exists(u.save));
+    if (otherDisk) // the copy cut short has not stayed beside the product
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{"product.exe"});
 }
 
 int main(int argc, char** argv) {
