@@ -163,12 +163,14 @@ void SocketControl::SendData(const QByteArray& data) {
         // Nothing to write: complete at once unless earlier bytes are still on their way.
         if (socket_->bytesToWrite() == 0)
             post({EventKind::Complete});
+        else
+            emptySendWaiting_ = true;
         return;
     }
     if (coalescing_ && socket_->bytesToWrite() == 0) {
         // Held as the system holds a part-filled segment: counted as sent now, handed over
         // with the ones after it in one go, at the latest on the next turn of the loop.
-        held_.append(data);
+        held_.append(data.constData(), data.size()); // a copy: data may be borrowed
         post({EventKind::Progress, data.size(), 0});
         post({EventKind::Complete});
         if (held_.size() >= kHeldBytes)
@@ -388,6 +390,7 @@ void SocketControl::attachSocket(QTcpSocket* socket) {
     consumed_ = 0;
     announced_ = 0;
     reportedAhead_ = 0;
+    emptySendWaiting_ = false;
     dataQueued_ = false;
     connect(socket, &QTcpSocket::connected, this, &SocketControl::onConnected);
     connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
@@ -457,15 +460,17 @@ void SocketControl::onDisconnected() {
 
 void SocketControl::onBytesWritten(qint64 bytes) {
     // Held bytes come first in the buffer and were reported when they were held.
+    // An empty send behind only such bytes still completes once they are out.
     const qint64 ahead = qMin(bytes, reportedAhead_);
     reportedAhead_ -= ahead;
     bytes -= ahead;
-    if (bytes == 0)
-        return;
     const qint64 remaining = socket_->bytesToWrite();
-    post({EventKind::Progress, bytes, remaining});
-    if (remaining == 0)
+    if (bytes > 0)
+        post({EventKind::Progress, bytes, remaining});
+    if (remaining == 0 && (bytes > 0 || emptySendWaiting_)) {
+        emptySendWaiting_ = false;
         post({EventKind::Complete});
+    }
 }
 
 void SocketControl::onSocketError(QAbstractSocket::SocketError error) {

@@ -81,8 +81,9 @@ public:
     // Throws SocketError(40006) for an unknown requestID.
     void Accept(qintptr requestID);
 
-    // Queues bytes to send, in order after everything sent earlier. Throws
-    // SocketError(40006) unless connected.
+    // Queues bytes to send, in order after everything sent earlier; what it keeps is copied,
+    // so data may be borrowed (QByteArray::fromRawData). Throws SocketError(40006) unless
+    // connected.
     void SendData(const QByteArray& data);
     // While on, small sends are held back and handed to the system in runs (up to 64 KiB,
     // and at the latest on the next turn of the event loop), which joins them into full
@@ -180,8 +181,9 @@ private:
     bool coalescing_ = false;
     QByteArray held_; // sends held back while coalescing
     bool heldSendPosted_ = false;
-    qint64 reportedAhead_ = 0; // bytes in the Qt socket's buffer already reported as sent
-    qint64 announced_ = 0;     // consumed_ + waiting bytes as of the last DataArrival
+    qint64 reportedAhead_ = 0;      // bytes in the Qt socket's buffer already reported as sent
+    bool emptySendWaiting_ = false; // an empty send completes when the buffer has drained
+    qint64 announced_ = 0;          // consumed_ + waiting bytes as of the last DataArrival
 };
 
 } // namespace net

@@ -218,6 +218,30 @@ private slots:
         }
     }
 
+    // The FTP upload's empty last piece, sent while a held run waits in the Qt socket's
+    // buffer (the peer reads nothing for a while): its SendComplete comes once that is out.
+    void emptySendBehindAHeldRunCompletes() {
+        Pair p;
+        QVERIFY(p.peer);
+        p.peer->setReadBufferSize(4096); // takes nothing more from the system until read
+        auto* own = p.sock->findChild<QTcpSocket*>();
+        QVERIFY(own);
+        int completes = 0;
+        connect(p.sock, &SocketControl::SendComplete, [&] { ++completes; });
+        p.sock->setCoalescing(true);
+        const QByteArray piece = randomBytes(4096);
+        for (int sent = 0; own->bytesToWrite() == 0; ++sent) {
+            QVERIFY(sent < 10000); // the system's buffers hold far less than 40 MiB
+            p.sock->SendData(piece);
+            QVERIFY(waitUntil([&] { return completes == sent + 1; }, 30000));
+        }
+        p.sock->SendData(QByteArray());
+        connect(p.peer, &QTcpSocket::readyRead, [&] { p.peer->readAll(); });
+        p.peer->readAll();
+        const int before = completes;
+        QVERIFY(waitUntil([&] { return completes == before + 1; }, 30000));
+    }
+
     void listenAndAccept() {
         SocketControl sock;
         sock.setListenAddress("127.0.0.1");
