@@ -208,11 +208,13 @@ private:
     QByteArray earlyData_; // download data that arrived before the local file was open
     QByteArray dataPiece_; // the last piece read from the data connection
     qint16 uploadPieceSize_ = 4096;
-    qint32 fullPieces_ = 0;     // upload: number of full pieces
-    qint32 pieceIndex_ = 0;     // upload: current full piece, 0 = none or the last one sent
-    qint16 finalPieceSize_ = 0; // upload: size of the final partial piece
-    QString localFileError_;    // why writing the download failed, when it did
-    bool pumping_ = false;      // PumpData is running
+    qint32 fullPieces_ = 0;      // upload: number of full pieces
+    qint32 pieceIndex_ = 0;      // upload: current full piece, 0 = none or the last one sent
+    qint16 finalPieceSize_ = 0;  // upload: size of the final partial piece
+    QByteArray readAhead_;       // upload: file bytes read ahead of the pieces
+    qsizetype readAheadPos_ = 0; // upload: where the next piece starts in readAhead_
+    QString localFileError_;     // why writing the download failed, when it did
+    bool pumping_ = false;       // PumpData is running
     std::function<void(qint64)> totalSizeSink_;
 };
 

@@ -397,12 +397,23 @@ bool CFtpConnection::ProcessSTORCommand(const QString& localPath, const QString&
     });
 }
 
+// The file is read in blocks of many pieces (one read per block rather than per piece) and
+// each piece goes to the socket straight from the block: SendData copies what it keeps.
 void CFtpConnection::SendUploadPiece(qint64 size) {
-    const QByteArray piece = localFile_.read(size);
-    if (piece.size() != size)
+    constexpr qsizetype kReadAhead = 64 * 1024;
+    if (readAhead_.size() - readAheadPos_ < size) {
+        readAhead_.remove(0, readAheadPos_); // the unsent rest moves to the front
+        readAheadPos_ = 0;
+        const qsizetype kept = readAhead_.size();
+        readAhead_.resize(qMax(kReadAhead, qsizetype(size)));
+        const qint64 got = localFile_.read(readAhead_.data() + kept, readAhead_.size() - kept);
+        readAhead_.resize(kept + qMax<qint64>(0, got));
+    }
+    if (readAhead_.size() - readAheadPos_ < size)
         throw RuntimeError(kErrFileAccess, QStringLiteral("Path/File access error: %1: %2")
                                                .arg(localFilePath_, localFile_.errorString()));
-    wscData->SendData(piece);
+    wscData->SendData(QByteArray::fromRawData(readAhead_.constData() + readAheadPos_, size));
+    readAheadPos_ += size;
 }
 
 bool CFtpConnection::UploadData(qint64 start) {
@@ -411,7 +422,9 @@ bool CFtpConnection::UploadData(qint64 start) {
         if (!fileOpen_) {
             fileOpen_ = true;
             localFile_.setFileName(localFilePath_);
-            if (!localFile_.open(QIODevice::ReadOnly))
+            readAhead_.resize(0);
+            readAheadPos_ = 0;
+            if (!localFile_.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
                 throw RuntimeError(
                     LocalFileExists(localFilePath_) ? kErrFileAccess : kErrFileNotFound,
                     QStringLiteral("%1: %2").arg(localFilePath_, localFile_.errorString()));
