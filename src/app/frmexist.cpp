@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 
@@ -87,10 +88,11 @@ void frmExist::reject() {
 }
 
 namespace {
-frmExist* theDialog = nullptr;
+// Guarded: showing the dialog makes it a child of its owner, and a window that is deleted
+// (a further window closed, the main window at the program's end) takes the dialog with it.
+QPointer<frmExist> theDialog;
 void DeleteExistDialog() {
-    delete theDialog;
-    theDialog = nullptr;
+    delete theDialog.data();
 }
 } // namespace
 

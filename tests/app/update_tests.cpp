@@ -206,6 +206,20 @@ private slots:
 
     // New windows have their own socket and timers but show the one shared download; closing
     // any window ends the program.
+    // The file-exists dialog belongs to the window that shows it; deleting that window must
+    // leave the next window a working dialog (and the program's end nothing to delete twice).
+    void existDialogOutlivesItsWindow() {
+        for (int round = 0; round < 2; ++round) {
+            WindowFixture f;
+            QVERIFY(writeFile(f.path("dl.bin"), "partial"));
+            f.ui.dialogAnswers = {"cmdCancel"};
+            f.open("http://127.0.0.1:9/x").cmdDownload->click();
+            QCOMPARE(f.ui.dialogsShown, 1);
+            QCOMPARE(app::ExistDialog().parentWidget(), f.window.get());
+        }
+        QCOMPARE(app::ExistDialog().parentWidget(), nullptr);
+    }
+
     void furtherWindows() {
         WindowFixture f;
         auto& w = f.open("http://unused/");

@@ -62,8 +62,10 @@ public:
             return answers.takeFirst();
         return buttons == app::MsgButtons::YesNo ? app::vbNo : app::vbOK;
     }
-    void ShowModal(QDialog* dialog, QWidget*) override {
+    void ShowModal(QDialog* dialog, QWidget* owner) override {
         ++dialogsShown;
+        if (owner) // the dialog belongs to its owner while shown, as in the program
+            dialog->setParent(owner, dialog->windowFlags());
         dialog->show();
         const QString answer = dialogAnswers.isEmpty() ? "close" : dialogAnswers.takeFirst();
         if (answer == QLatin1String("close"))
