@@ -160,11 +160,11 @@ void SocketControl::SendData(const QByteArray& data) {
         throw SocketError(sckBadState, tr("Wrong protocol or connection state for the requested "
                                           "transaction or request"));
     if (data.isEmpty()) {
-        // Nothing to write: complete at once unless earlier bytes are still on their way.
-        if (socket_->bytesToWrite() == 0)
+        // Nothing to write: complete at once unless bytes not yet reported as sent are still
+        // on their way (their own completion then covers this one). Held bytes in the Qt
+        // socket's buffer were reported when they were held.
+        if (socket_->bytesToWrite() <= reportedAhead_)
             post({EventKind::Complete});
-        else
-            emptySendWaiting_ = true;
         return;
     }
     if (coalescing_ && socket_->bytesToWrite() == 0) {
@@ -390,7 +390,6 @@ void SocketControl::attachSocket(QTcpSocket* socket) {
     consumed_ = 0;
     announced_ = 0;
     reportedAhead_ = 0;
-    emptySendWaiting_ = false;
     dataQueued_ = false;
     connect(socket, &QTcpSocket::connected, this, &SocketControl::onConnected);
     connect(socket, &QTcpSocket::readyRead, this, &SocketControl::onReadyRead);
@@ -460,17 +459,15 @@ void SocketControl::onDisconnected() {
 
 void SocketControl::onBytesWritten(qint64 bytes) {
     // Held bytes come first in the buffer and were reported when they were held.
-    // An empty send behind only such bytes still completes once they are out.
     const qint64 ahead = qMin(bytes, reportedAhead_);
     reportedAhead_ -= ahead;
     bytes -= ahead;
+    if (bytes == 0)
+        return;
     const qint64 remaining = socket_->bytesToWrite();
-    if (bytes > 0)
-        post({EventKind::Progress, bytes, remaining});
-    if (remaining == 0 && (bytes > 0 || emptySendWaiting_)) {
-        emptySendWaiting_ = false;
+    post({EventKind::Progress, bytes, remaining});
+    if (remaining == 0)
         post({EventKind::Complete});
-    }
 }
 
 void SocketControl::onSocketError(QAbstractSocket::SocketError error) {

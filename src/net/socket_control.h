@@ -181,9 +181,8 @@ private:
     bool coalescing_ = false;
     QByteArray held_; // sends held back while coalescing
     bool heldSendPosted_ = false;
-    qint64 reportedAhead_ = 0;      // bytes in the Qt socket's buffer already reported as sent
-    bool emptySendWaiting_ = false; // an empty send completes when the buffer has drained
-    qint64 announced_ = 0;          // consumed_ + waiting bytes as of the last DataArrival
+    qint64 reportedAhead_ = 0; // bytes in the Qt socket's buffer already reported as sent
+    qint64 announced_ = 0;     // consumed_ + waiting bytes as of the last DataArrival
 };
 
 } // namespace net

@@ -219,7 +219,7 @@ private slots:
     }
 
     // The FTP upload's empty last piece, sent while a held run waits in the Qt socket's
-    // buffer (the peer reads nothing for a while): its SendComplete comes once that is out.
+    // buffer (the peer reads nothing for a while): it still gets its SendComplete.
     void emptySendBehindAHeldRunCompletes() {
         Pair p;
         QVERIFY(p.peer);

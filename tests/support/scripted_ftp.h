@@ -114,21 +114,23 @@ struct ScriptedFtpFile {
                                       : content.mid(std::exchange(offset, 0)));
             return {"150 sending\r\n", "226 sent\r\n"};
         };
+        ftp.data.setConnectHandler([this](testsupport::ScriptedConnection& c) {
+            if (pendingIndex == ftp.data.connections().size() - 1)
+                sendPending(c);
+        });
     }
     // Sends on the data connection of the last PASV once the client has made it, then closes.
     void sendOnData(const QByteArray& bytes) {
         if (pasv == 0)
             return;
-        auto* poll = new QTimer(&ftp.data);
-        QObject::connect(poll, &QTimer::timeout, [this, poll, bytes, index = pasv - 1] {
-            if (ftp.data.connections().size() <= index)
-                return;
-            poll->deleteLater();
-            poll->stop();
-            testsupport::ScriptedConnection* c = ftp.data.connections().at(index);
-            c->sendInPieces(bytes, piece, [c] { c->close(); });
-        });
-        poll->start(1);
+        pendingIndex = pasv - 1;
+        pending = bytes;
+        if (ftp.data.connections().size() > pendingIndex)
+            sendPending(*ftp.data.connections().at(pendingIndex));
+    }
+    void sendPending(testsupport::ScriptedConnection& c) {
+        c.sendInPieces(std::exchange(pending, {}), piece, [&c] { c.close(); });
+        pendingIndex = -1;
     }
     QString url() const {
         return "ftp://127.0.0.1/" + QString::fromLatin1(name) + ':' + QString::number(ftp.port());
@@ -141,6 +143,8 @@ struct ScriptedFtpFile {
     int piece = 0;
     qint64 offset = 0;
     int pasv = 0;
+    QByteArray pending; // for the data connection of PASV number pendingIndex + 1
+    qsizetype pendingIndex = -1;
     bool refuseRest = false;
     bool pasvElsewhere = false; // the PASV reply names 127.0.0.2
     std::function<ScriptedFtp::Pieces()> onRetr;
