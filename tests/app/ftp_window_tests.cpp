@@ -1,6 +1,6 @@
-// FTP downloads through the main window against pyftpdlib, vsftpd and scripted servers: the
-// address split, logins, passive and active data connections, pause and resume, stop, the
-// retry questions, hostile and faulty servers, and the proxy switch.
+// FTP downloads through the main window against pyftpdlib and scripted servers: the address
+// split, logins, passive and active data connections, pause and resume, stop, the retry
+// questions, hostile and faulty servers, and the proxy switch.
 #include "cftpconnection.h"
 #include "ftp_address.h"
 #include "scripted_ftp.h"
@@ -64,7 +64,6 @@ private slots:
         QVERIFY(testsupport::writeRandomFile(source("nested/deeper/small.bin"), 300000, 22));
         QVERIFY(testsupport::writeRandomFile(source("small.bin"), 70000, 23));
         QVERIFY2(pyftpd_.start(root_.path()), qPrintable(pyftpd_.errorText()));
-        QVERIFY2(vsftpd_.start(root_.path()), qPrintable(vsftpd_.errorText()));
     }
 
     void addressSplit() {
@@ -94,32 +93,22 @@ H/f.zip:abc|anonymous|A|H|abc||f.zip)")
     }
 
     void downloads_data() {
-        QTest::addColumn<bool>("vsftpd");
         QTest::addColumn<bool>("passive");
         QTest::addColumn<QString>("login"); // "" or "user:password@"
         QTest::addColumn<QString>("file");  // below the served folder
-        QTest::newRow("pyftpdlib passive anonymous 40 MiB") << false << true << ""
-                                                            << "big.bin";
-        QTest::newRow("pyftpdlib active named nested") << false << false << "tester:secret@"
-                                                       << "nested/deeper/small.bin";
-        QTest::newRow("vsftpd passive nested") << true << true << ""
-                                               << "nested/deeper/small.bin";
-        QTest::newRow("vsftpd active root") << true << false << ""
-                                            << "small.bin";
+        QTest::newRow("passive anonymous 40 MiB") << true << ""
+                                                  << "big.bin";
+        QTest::newRow("active named nested") << false << "tester:secret@"
+                                             << "nested/deeper/small.bin";
     }
     // The whole update: download, completion, and the product's executable replaced.
     void downloads() {
-        QFETCH(bool, vsftpd);
         QFETCH(bool, passive);
         QFETCH(QString, login);
         QFETCH(QString, file);
         WindowFixture f;
         f.setSetting("FTP PASV", passive ? "1" : "0");
-        // vsftpd logs in to the served folder but names paths as the machine does.
-        const QString path = vsftpd && file.contains('/') ? source(file).mid(1) : file;
-        auto& w =
-            f.open(ftpUrl(login + "127.0.0.1/" + path, vsftpd ? vsftpd_.port() : pyftpd_.port()),
-                   "dl.bin", true);
+        auto& w = f.open(ftpUrl(login + "127.0.0.1/" + file, pyftpd_.port()), "dl.bin", true);
         QVERIFY(writeFile(f.path("product.exe"), "old build"));
         w.cmdDownload->click();
         QVERIFY(waitUntil([&] { return w.cmdRun->isEnabled(); }, 120000));
@@ -127,7 +116,7 @@ H/f.zip:abc|anonymous|A|H|abc||f.zip)")
         QVERIFY(!QFile::exists(f.path("dl.bin")));
         QCOMPARE(f.buttons(), QString("10011"));
         QVERIFY(f.ui.messages.isEmpty());
-        const QString log = vsftpd ? vsftpd_.log() : pyftpd_.log();
+        const QString log = pyftpd_.log();
         QVERIFY(log.contains(login.isEmpty() ? "USER anonymous" : "USER tester"));
         QVERIFY(log.contains(passive ? "PASV" : "PORT"));
     }
@@ -147,26 +136,6 @@ H/f.zip:abc|anonymous|A|H|abc||f.zip)")
         QVERIFY(sameFileContents(source("big.bin"), f.path("product.exe")));
         QVERIFY(pyftpd_.log().contains("<- REST " + QString::number(partial)));
         QVERIFY(f.ui.messages.isEmpty());
-    }
-
-    void stopAnsweredNoThenYes() {
-        WindowFixture f;
-        auto& w = f.open(ftpUrl("127.0.0.1/big.bin", pyftpd_.port()));
-        f.ui.answers = {app::vbNo, app::vbYes};
-        const auto first = clickAfter(w.cmdStop, 4 * kMiB);
-        const auto second = clickAfter(w.cmdStop, 12 * kMiB);
-        watchProgress(w, [&](qint64 n) {
-            first(n);
-            if (f.ui.messages.size() == 1) // the transfer went on after "No"
-                second(n);
-        });
-        w.cmdDownload->click();
-        QCOMPARE(f.ui.messages.size(), 2);
-        QCOMPARE(w.lblStatus->text(), QString("Download Aborted"));
-        QCOMPARE(f.buttons(), QString("10010"));
-        const qint64 partial = QFileInfo(f.path("dl.bin")).size();
-        QVERIFY2(partial >= 12 * kMiB && partial < kBig, qPrintable(QString::number(partial)));
-        QCOMPARE(app::Download().Received, qint64(0));
     }
 
     // A stop while the client waits for a server that never greets ends the wait at once,
@@ -405,7 +374,6 @@ private:
     QString source(const QString& name) const { return root_.filePath(name); }
     QTemporaryDir root_;
     testsupport::FtpServer pyftpd_;
-    testsupport::VsftpdServer vsftpd_;
 };
 
 QTEST_MAIN(FtpWindowTests)

@@ -1,5 +1,5 @@
-// The main window on a real X display: controls, layout in twips, fonts and colours, menus,
-// start-up with the clipboard, the address box, the progress bar, and a screenshot.
+// The main window on a real X display: captions and defaults, its height and resizing, menus,
+// start-up with the clipboard, the address box and the progress bar.
 #include "progress_picture.h"
 #include "twips.h"
 #include "window_fixture.h"
@@ -13,8 +13,6 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QTest>
-
-using app::TwipsRect;
 
 namespace {
 
@@ -69,38 +67,6 @@ Command1/)"));
         QCOMPARE(w.tmrUpdateProgress->interval(), 1);
         QCOMPARE(w.tmrTimeLeft->interval(), 1000);
         QVERIFY(w.tmrUpdateProgress->isActive() && w.tmrTimeLeft->isActive());
-    }
-
-    void layoutFontsAndColours() {
-        WindowFixture f;
-        app::frmMain w;
-        QCOMPARE(w.fraDownloadProgress->geometry(), TwipsRect(120, 480, 5775, 1455));
-        QCOMPARE(w.picDownloadProgress->geometry(), TwipsRect(120, 240, 5535, 255));
-        QCOMPARE(w.lblStatus->geometry(), w.picDownloadProgress->geometry());
-        QCOMPARE(w.lblSize->pos(), TwipsRect(960, 600, 1, 1).topLeft());
-        QCOMPARE(w.LBLPR->pos(), TwipsRect(5040, 960, 1, 1).topLeft());
-        QCOMPARE(w.cmdPause->geometry(), TwipsRect(2640, 2400, 1095, 375));
-        QCOMPARE(w.txtURL->pos(), TwipsRect(120, 3120, 1, 1).topLeft());
-        QCOMPARE(w.txtURL->width(), TwipsRect(0, 0, 5775, 1).width());
-        QCOMPARE(w.Command1->pos(), TwipsRect(4200, 6000, 1, 1).topLeft());
-        for (QWidget* b : QList<QWidget*>{w.cmdDownload, w.cmdRun, w.cmdStop, w.CmdExit})
-            QCOMPARE(b->y(), TwipsRect(0, 2040, 1, 1).y());
-        QVERIFY(w.cmdDownload->x() < w.cmdRun->x() && w.cmdRun->x() < w.cmdStop->x() &&
-                w.cmdStop->x() < w.CmdExit->x());
-        const QFont title = w.Label7->font();
-        QCOMPARE(title.families().first() + ' ' + QString::number(title.pointSizeF()),
-                 QString("Comic Sans MS 12"));
-        QVERIFY(title.bold());
-        QCOMPARE(w.Label7->palette().color(QPalette::WindowText), QColor(255, 255, 0));
-        QCOMPARE(w.Label7->alignment() & Qt::AlignHCenter, Qt::AlignHCenter);
-        QCOMPARE(w.lblSize->font().families().first(), QString("Tahoma"));
-        QCOMPARE(w.lblSize->font().pointSizeF(), 8.25);
-        const QColor highlight = w.palette().color(QPalette::Highlight);
-        QCOMPARE(w.centralWidget()->palette().color(QPalette::Window), highlight);
-        QCOMPARE(w.fraDownloadProgress->palette().color(QPalette::Window), highlight);
-        QCOMPARE(w.lblSize->palette().color(QPalette::WindowText),
-                 w.palette().color(QPalette::HighlightedText));
-        QCOMPARE(w.picDownloadProgress->ForeColor, QColor(0, 255, 0));
     }
 
     void outerHeightAndResizing() {
@@ -223,20 +189,6 @@ maybe|http://h/x|http://h/x)")
         QCOMPARE(QColor(image.pixel(0, 0)), background);
         app::DrawProgress(pic, 100, false);
         QCOMPARE(pic->image().pixel(image.width() - 1, 0), expected);
-    }
-
-    void screenshot() {
-        WindowFixture f;
-        app::frmMain w;
-        w.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w));
-        app::Download().Received = 3 * 1048576;
-        app::Download().TotalSize = 8 * 1048576;
-        QTRY_COMPARE(w.LBLPR->text(), QString("38 %"));
-        w.repaint(); // paints and flushes now
-        QDir().mkpath("screenshots");
-        const QPixmap shot = w.screen()->grabWindow(w.winId());
-        QVERIFY(!shot.isNull() && shot.save("screenshots/main-window.png"));
     }
 };
 

@@ -1,4 +1,4 @@
-// nginx, tinyproxy and the FTP servers run as child processes, each on a free 127.0.0.1 port.
+// nginx, tinyproxy and the FTP server run as child processes, each on a free 127.0.0.1 port.
 #include "servers.h"
 
 #include <QDeadlineTimer>
@@ -192,34 +192,6 @@ bool FtpServer::start(const QString& rootDir) {
     };
     return fresh("ftp") &&
            launch("pyftpdlib", {"/usr/bin/python3", prepare, {}, banner.toUtf8(), {"ftp.log"}});
-}
-
-bool VsftpdServer::start(const QString& rootDir) {
-    const QString banner = uniqueBanner("vsftpd");
-    // As root, vsftpd would chroot anonymous users and then refuse a root folder they can
-    // write to; running as the launching user skips both, so rootDir stays writable. Test
-    // folders are private to their owner, hence anon_world_readable_only=NO.
-    const auto prepare = [=, this](quint16 port) {
-        const QString config =
-            QStringLiteral("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\nbackground=NO\n"
-                           "run_as_launching_user=YES\nseccomp_sandbox=NO\nsecure_chroot_dir=%2\n"
-                           "anonymous_enable=YES\nlocal_enable=NO\nanon_root=%3\n"
-                           "anon_world_readable_only=NO\nwrite_enable=YES\nanon_upload_enable=YES\n"
-                           "anon_umask=022\nanon_mkdir_write_enable=YES\n"
-                           "anon_other_write_enable=YES\npasv_enable=YES\nport_enable=YES\n"
-                           "ftpd_banner=%4\nxferlog_enable=YES\nxferlog_std_format=NO\n"
-                           "log_ftp_protocol=YES\nvsftpd_log_file=%5\n")
-                .arg(port)
-                .arg(file("empty"), QDir(rootDir).absolutePath(), banner, file("vsftpd.log"));
-        if (!QDir(dir_->path()).mkpath("empty") || !writeText(file("vsftpd.conf"), config))
-            return QStringList();
-        // vsftpd reports startup errors ("500 OOPS: ...") on descriptor 0, its control
-        // connection under inetd; a file open for writing there keeps them.
-        return QStringList{"-c", "exec /usr/sbin/vsftpd \"$1\" 0<>\"$2\"", "sh",
-                           file("vsftpd.conf"), file("startup-errors.log")};
-    };
-    return fresh("vsftpd") &&
-           launch("vsftpd", {"/bin/sh", prepare, {}, banner.toUtf8(), {"startup-errors.log"}});
 }
 
 } // namespace testsupport

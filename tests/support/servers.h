@@ -149,16 +149,4 @@ public:
     QString log() const { return readFile("ftp.log"); }
 };
 
-// vsftpd for anonymous users only (any password), allowed to read, upload, make folders,
-// rename and delete. It runs as the launching user without chroot: the login folder is
-// rootDir but paths are the machine's (PWD answers rootDir's absolute path), so clients
-// should use relative paths. Passive and active (PORT to 127.0.0.1) modes are on.
-class VsftpdServer : public ServerProcess {
-public:
-    bool start(const QString& rootDir);
-    // A line per command ("FTP command: Client "127.0.0.1", "LIST"") and per reply, with
-    // passwords shown as <password>.
-    QString log() const { return readFile("vsftpd.log"); }
-};
-
 } // namespace testsupport
