@@ -23,7 +23,11 @@ namespace {
 const QByteArray kOld = "the old product build\n";
 const QByteArray kBody = pattern(100000, 7);
 const QByteArray kSmall = pattern(5000);
-const QByteArray kFake = "first\r\nContent-Type: text/html\r\n\r\nHTTP/1.0 404 Not Found\r\n";
+const char* kNotFound =
+    "The file requested was not found on the server!\r\n\r\nPossible Reasons:\r\n"
+    "- File Does Not Exist On Server\r\n- URL Given Was Script And Data Returned Was Invalid\r\n"
+    "- URL Entered Was Incorrect\r\n- Server Is Excessively Busy\r\n\r\n"
+    "You may reattempt to download.  If its still failure then most likely invalid url.";
 
 QByteArray header(qint64 length) {
     return okResponse({}).replace("Length: 0", "Length: " + QByteArray::number(length));
@@ -81,6 +85,7 @@ struct Row {
     QByteArray range = {};     // of the request
     QStringList settings = {}; // "Name=value"; "proxy": the server is the proxy too
     QString title = app::kAppTitle;
+    app::MsgIcon icon = app::MsgIcon::Critical;
     QString save = "dl.bin";
     // Ending::Stop and Stuck: what must hold before "&Stop" is pressed (besides `done`).
     std::function<bool(app::frmMain&)> running = [](app::frmMain&) { return true; };
@@ -132,11 +137,6 @@ const QList<Row>& rows() {
                    .range = "3976",
                    .title = "No Resuming Support"};
     };
-    const auto lengthRow = [](const char* line) {
-        return Row{.name = line,
-                   .script = reply("HTTP/1.0 200 OK\r\n" + QByteArray(line) + "\r\n\r\n" + kBody),
-                   .ending = Ending::Completes};
-    };
     const QString cannotWrite = "Cannot write \"@\": ";
     static const QList<Row> list = {
         completes("whole", okResponse(kBody)),
@@ -145,10 +145,6 @@ const QList<Row>& rows() {
          .ending = Ending::Completes,
          .settings = {"proxy"}},
         completes("header byte by byte", okResponse(kSmall), 1, kSmall),
-        completes("body looks like a header", okResponse(kFake + kSmall), 7, kFake + kSmall),
-        lengthRow("content-length: 100000"),
-        lengthRow("Content-Length:100000"),
-        lengthRow("CONTENT-LENGTH:  100000"),
         completes("body beyond length", okResponse(kBody) + "trailing bytes, not the file"),
         {.name = "file exists, overwritten",
          .script = reply(okResponse(kBody)),
@@ -162,6 +158,15 @@ const QList<Row>& rows() {
         resumeRow("resume, rollback off", 5000, {"Rollback=0"}, 5000),
         resumeRow("resume, amount unreadable", 5000, {"Rollback Amount=lots"}, 3976),
         resumeRow("resume, negative amount", 5000, {"Rollback Amount=-5"}, 5000),
+        {.name = "not found",
+         .script = reply("HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\ngone"),
+         .ending = Ending::Message,
+         .prompt = kNotFound,
+         .title = "File Not Found",
+         .icon = app::MsgIcon::None},
+        // Every request is sent back to itself: the window gives up after its redirect limit.
+        fails("redirect loop", "HTTP/1.0 302 Found\r\nLocation: /dir/f.exe\r\n\r\n",
+              serverError("HTTP/1.0 302 Found")),
         fails("unknown status", "HTTP/1.0 599 Odd\r\nContent-Length: 4\r\n\r\nbody",
               serverError("HTTP/1.0 599 Odd")),
         fails("informational", "HTTP/1.0 199 Early\r\n\r\nbody", serverError("HTTP/1.0 199 Early")),
@@ -341,7 +346,7 @@ void HttpWindowTests::transfers() {
             QVERIFY(!probe.overCeiling());
             QCOMPARE(f.ui.messages.first().prompt, QString(r.prompt).replace("@", save));
             QCOMPARE(f.ui.messages.first().title, r.title);
-            QCOMPARE(f.ui.messages.first().icon, app::MsgIcon::Critical);
+            QCOMPARE(f.ui.messages.first().icon, r.icon);
             QVERIFY(closedAtMessage);
             QCOMPARE(f.buttons(), QString("10010"));
             QVERIFY(!app::Download().IsResuming);
