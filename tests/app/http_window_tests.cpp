@@ -259,11 +259,6 @@ const QList<Row>& rows() {
     return list;
 }
 
-mode_t modeOf(const QString& path) {
-    struct stat st {};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
-}
-
 } // namespace
 
 class HttpWindowTests : public QObject {

@@ -22,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <sys/stat.h>
 
 inline QByteArray readAll(const QString& path) {
     QFile f(path);
@@ -102,6 +103,12 @@ inline QByteArray expectedRequest(const QByteArray& target, const QByteArray& ho
 
 inline QString localUrl(quint16 port, const QString& path) {
     return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
+}
+
+// The permission bits of a file; 0 when it cannot be read.
+inline mode_t modeOf(const QString& path) {
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
 }
 
 inline int openDescriptors() {
