@@ -1,15 +1,13 @@
 // SocketControl against real loopback peers: states, errors, event order, data integrity and
-// handlers that close, reconnect, delete or run nested event loops.
+// handlers that run nested event loops.
 #include "servers.h"
 #include "socket_control.h"
 
-#include <QPointer>
 #include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 
 using net::SocketControl;
 using testsupport::waitUntil;
@@ -35,7 +33,7 @@ QByteArray randomBytes(qsizetype size) {
 // A QTcpServer on 127.0.0.1 and `peer`, its side of a connection from `sock` (null when the
 // connection failed), after ConnectEvent.
 struct Pair {
-    explicit Pair(SocketControl* s = nullptr) : sock(s ? s : &own) {
+    Pair() {
         server.listen(QHostAddress::LocalHost, 0);
         QSignalSpy connected(sock, &SocketControl::ConnectEvent);
         sock->Connect("127.0.0.1", server.serverPort());
@@ -44,18 +42,9 @@ struct Pair {
     }
     QTcpServer server;
     SocketControl own;
-    SocketControl* sock;
+    SocketControl* sock = &own;
     QTcpSocket* peer = nullptr;
 };
-
-// Makes every DataArrival of sock take the waiting bytes and append them to received.
-void collectInto(SocketControl& sock, QByteArray& received) {
-    QObject::connect(&sock, &SocketControl::DataArrival, &sock, [&sock, &received] {
-        QByteArray piece;
-        sock.GetData(piece);
-        received += piece;
-    });
-}
 
 } // namespace
 
@@ -80,13 +69,9 @@ private slots:
             QCOMPARE(states.first(), int(net::sckResolvingHost));
             QVERIFY(std::is_sorted(states.begin(),
                                    states.indexOf(-net::sckConnected) + states.begin()));
-            QTcpSocket* peer = server.nextPendingConnection();
-            QCOMPARE(QStringList({sock.LocalIP(), sock.RemoteHostIP()}),
-                     QStringList({"127.0.0.1", "127.0.0.1"}));
-            QCOMPARE(QList<int>({sock.RemotePort(), sock.LocalPort()}),
-                     QList<int>({server.serverPort(), peer->peerPort()}));
+            QCOMPARE(sock.LocalIP(), "127.0.0.1"); // what an active-mode PORT announces
             QSignalSpy arrivals(&sock, &SocketControl::DataArrival);
-            peer->write("x");
+            server.nextPendingConnection()->write("x");
             QVERIFY(arrivals.wait(30000));
             QCOMPARE(states.count(-net::sckConnected), 1);
         }
@@ -101,7 +86,6 @@ private slots:
         QByteArray data;
         QCOMPARE(errorOf([&] { sock.PeekData(data); }), 40006);
         QCOMPARE(errorOf([&] { sock.SendData("x"); }), 40006);
-        QCOMPARE(errorOf([&] { sock.Accept(12345); }), 40006);
         QSignalSpy errors(&sock, &SocketControl::ErrorEvent);
         const quint16 closedPort = testsupport::ScriptedServer().port();
         for (int round = 0; round < 2; ++round) { // a failed socket can be used again
@@ -120,69 +104,19 @@ private slots:
                  QList<int>({11001, net::sckError}));
     }
 
-    // Every other DataArrival only peeks and leaves the bytes waiting: the next count
-    // includes them.
-    void piecesInOrderWithWaitingTotals() {
-        Pair p;
-        QVERIFY(p.peer);
-        QByteArray sent, received;
-        qint64 leftWaiting = 0;
-        int events = 0, wrongCounts = 0;
-        connect(p.sock, &SocketControl::DataArrival, [&](qint64 waiting) {
-            QByteArray piece;
-            const bool take = ++events % 2 == 1;
-            take ? p.sock->GetData(piece) : p.sock->PeekData(piece);
-            wrongCounts += waiting != piece.size() || waiting <= leftWaiting;
-            received += take ? piece : QByteArray();
-            leftWaiting = take ? 0 : waiting;
-        });
-        for (int i = 0; i < 300; ++i) {
-            const QByteArray piece = QByteArray(101, char('a' + i % 26)) + QByteArray::number(i);
-            sent += piece;
-            QTimer::singleShot(i, p.peer, [piece, &p] { p.peer->write(piece); });
-        }
-        QVERIFY(
-            waitUntil([&] { return received.size() + p.sock->BytesReceived() == sent.size(); }));
-        QByteArray rest;
-        if (p.sock->BytesReceived() > 0)
-            p.sock->GetData(rest);
-        QCOMPARE(received + rest, sent);
-        QCOMPARE(wrongCounts, 0);
-        QVERIFY(events > 1);
-    }
-
-    // Bytes the peer wrote just before closing are all announced before CloseEvent.
-    void peerCloseComesAfterEveryByte() {
-        Pair p;
-        QVERIFY(p.peer);
-        const QByteArray sent = randomBytes(4 << 20);
-        QByteArray received;
-        collectInto(*p.sock, received);
-        qint64 atClose = -1;
-        connect(p.sock, &SocketControl::CloseEvent, [&] { atClose = received.size(); });
-        p.peer->write(sent);
-        p.peer->disconnectFromHost();
-        QVERIFY(waitUntil([&] { return atClose >= 0; }));
-        QVERIFY(atClose == sent.size() && received == sent);
-    }
-
     // One large send, and pieces sent one after another from SendComplete with coalescing
-    // on, as the FTP upload does: everything arrives, progress adds up with the remaining
-    // count falling to 0 for each send, one SendComplete each. Close() right after a send
-    // (or with a piece held back) still delivers it before the connection ends.
+    // on, as the FTP upload does: everything arrives, progress adds up (0 left at the end),
+    // one SendComplete each. Close() right after a send (or with a piece held back) still
+    // delivers it before the connection ends.
     void sendsArriveWholeAndFlushOnClose() {
         for (const bool coalescing : {false, true}) {
             Pair p;
             QVERIFY(p.peer);
             QByteArray received;
             connect(p.peer, &QTcpSocket::readyRead, [&] { received += p.peer->readAll(); });
-            qint64 sentTotal = 0, lastRemaining = LLONG_MAX;
-            bool wrongRemaining = false;
-            connect(p.sock, &SocketControl::SendProgress, [&](qint64 sent, qint64 remaining) {
-                sentTotal += sent;
-                wrongRemaining = wrongRemaining || remaining > lastRemaining;
-                lastRemaining = remaining;
-            });
+            qint64 sentTotal = 0, left = 0, leftAtCompletes = 0;
+            connect(p.sock, &SocketControl::SendProgress,
+                    [&](qint64 sent, qint64 remaining) { sentTotal += sent, left = remaining; });
             const QByteArray data = randomBytes(coalescing ? 40 * 4096 + 100 : 20 << 20);
             const qsizetype piece = coalescing ? 4096 : data.size();
             qsizetype offset = 0;
@@ -192,16 +126,13 @@ private slots:
                     p.sock->SendData(data.mid(offset, piece));
                 offset += piece;
             };
-            connect(p.sock, &SocketControl::SendComplete, [&] {
-                wrongRemaining = wrongRemaining || lastRemaining != 0;
-                lastRemaining = LLONG_MAX;
-                ++completes, next();
-            });
+            connect(p.sock, &SocketControl::SendComplete,
+                    [&] { leftAtCompletes += left, ++completes, next(); });
             p.sock->setCoalescing(coalescing);
             next();
             QVERIFY(
                 waitUntil([&] { return received.size() >= data.size() && offset > data.size(); }));
-            QVERIFY(received == data && !wrongRemaining);
+            QVERIFY(received == data && leftAtCompletes == 0);
             QCOMPARE(sentTotal, data.size());
             const int sends = completes;
             QCOMPARE(sends, coalescing ? 41 : 1);
@@ -265,8 +196,10 @@ private slots:
             sock.Accept(id);
             acceptedId = id;
         });
-        QByteArray received;
-        collectInto(sock, received);
+        QByteArray received, piece;
+        // A peek leaves the bytes where they are, for GetData.
+        connect(&sock, &SocketControl::DataArrival,
+                [&] { sock.PeekData(piece), sock.GetData(piece), received += piece; });
         client.connectToHost(QHostAddress::LocalHost, sock.LocalPort());
         client.write("early");
         QVERIFY(waitUntil([&] { return received == "early"; }));
@@ -276,57 +209,6 @@ private slots:
         QVERIFY(waitUntil([&] { return client.bytesAvailable() == 4; }));
         QCOMPARE(client.readAll(), QByteArray("pong"));
         QCOMPARE(errorOf([&] { sock.Accept(acceptedId); }), 40006);
-    }
-
-    // A handler may close the socket (no event of the old connection follows), connect again
-    // from CloseEvent, or delete the socket.
-    void handlersCloseReconnectAndDelete() {
-        Pair closing;
-        QVERIFY(closing.peer);
-        QSignalSpy arrivals(closing.sock, &SocketControl::DataArrival);
-        QSignalSpy others(closing.sock, &SocketControl::CloseEvent);
-        const auto closer = connect(closing.sock, &SocketControl::DataArrival, [&] {
-            QVERIFY(waitUntil([&] { return closing.sock->State() == net::sckClosing; }));
-            closing.sock->Close(); // with the peer's CloseEvent already due
-        });
-        closing.peer->write("first");
-        closing.peer->disconnectFromHost();
-        QVERIFY(arrivals.wait(30000));
-        for (int turn = 0; turn < 3; ++turn) // room for a wrong late event; none may come
-            QCoreApplication::processEvents();
-        QCOMPARE(arrivals.count() + others.count(), 1);
-        QCOMPARE(closing.sock->BytesReceived(), 0);
-        disconnect(closer);
-
-        QByteArray received;
-        collectInto(*closing.sock, received);
-        QTcpServer second;
-        QVERIFY(second.listen(QHostAddress::LocalHost, 0));
-        connect(&second, &QTcpServer::newConnection,
-                [&] { second.nextPendingConnection()->write("two"); });
-        connect(closing.sock, &SocketControl::CloseEvent, [&] {
-            closing.sock->Close();
-            closing.sock->Connect("127.0.0.1", second.serverPort());
-        });
-        Pair again(closing.sock);
-        QVERIFY(again.peer);
-        again.peer->write("one");
-        again.peer->disconnectFromHost();
-        QVERIFY(waitUntil([&] { return received == "onetwo"; }));
-        QCOMPARE(closing.sock->State(), int(net::sckConnected));
-
-        QPointer<SocketControl> doomed = new SocketControl;
-        Pair deleting(doomed);
-        QVERIFY(deleting.peer);
-        int deliveries = 0;
-        connect(doomed, &SocketControl::DataArrival, [&] {
-            ++deliveries;
-            doomed->deleteLater();
-        });
-        deleting.peer->write(randomBytes(1 << 20));
-        deleting.peer->disconnectFromHost();
-        QVERIFY(waitUntil([&] { return doomed.isNull(); }));
-        QCOMPARE(deliveries, 1);
     }
 
     // While a DataArrival handler runs a nested loop, the socket's later events wait and then

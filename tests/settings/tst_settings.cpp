@@ -39,13 +39,6 @@ int chmodTree(const QString& path, const QString& mode) {
     return QProcess::execute("chmod", {"-R", mode, path});
 }
 
-HKEY createKey(const char* path) {
-    HKEY key = 0; // left at 0 on failure
-    RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
-                    nullptr);
-    return key;
-}
-
 LONG setValue(HKEY key, const char* name, DWORD type, const QByteArray& data) {
     return RegSetValueExA(key, name, 0, type, reinterpret_cast<const uchar*>(data.constData()),
                           DWORD(data.size()));
@@ -70,12 +63,12 @@ private slots:
     // whole; other types lose their last byte, whatever it is; no bytes is no value.
     void storedBytesAsReadAndHandles() {
         QCOMPARE(get(kSection, "Value", "dflt"), QString("dflt")); // not even a root folder yet
-        const HKEY key = createKey(kPath);
+        HKEY key = 0;
+        RegCreateKeyExA(HKEY_LOCAL_MACHINE, kPath, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, 0);
         const std::tuple<const char*, DWORD, QByteArray, QString> rows[] = {
             {"saved", REG_NONE, QString("Grüße €").toLocal8Bit() + '\0', "Grüße €"}, // by CRegister
             {"saved empty", REG_NONE, QByteArray(1, '\0'), ""},
             {"by hand", REG_SZ, "proxy:3128", "proxy:3128"},
-            {"by hand, one byte", REG_SZ, "1", "1"},
             {"no bytes", REG_SZ, "", "dflt"},
             {"text and zero", REG_SZ, QByteArray("abc\0", 4), "abc"},
             {"binary", REG_BINARY, "abc", "ab"},
@@ -91,29 +84,22 @@ private slots:
             QCOMPARE(readAll(settingsDir() + '/' + name), bytes);
             QCOMPARE(name + (": " + get(kSection, name, "dflt")), name + (": " + text));
         }
-        // Handles of one key are distinct; one opened for reading refuses writes; a closed one
-        // is invalid; a buffer one byte short gets ERROR_MORE_DATA and the size.
-        const HKEY b = createKey("SOFTWARE\\quillon updater\\settings");
+        // A handle opened for reading refuses writes; a buffer one byte short gets
+        // ERROR_MORE_DATA and the size; a closed handle is invalid.
         HKEY c = 0;
-        QCOMPARE(RegOpenKeyExA(key, nullptr, 0, KEY_READ, &c), ERROR_SUCCESS);
-        char buffer[10] = {};
-        DWORD sizes[] = {3, sizeof buffer};
-        const auto query = [&](HKEY k, DWORD& size) {
-            return RegQueryValueExA(k, "Text", nullptr, nullptr, (uchar*)buffer, &size);
-        };
-        QCOMPARE(QList<LONG>({setValue(b, "Text", REG_SZ, QByteArray("abc\0", 4)),
-                              setValue(c, "Other", REG_SZ, "b"), RegDeleteValueA(c, "Text"),
-                              RegCloseKey(b), setValue(b, "Text", REG_SZ, "x"), query(c, sizes[0]),
-                              query(key, sizes[1]), RegCloseKey(key), RegCloseKey(c)}),
-                 QList<LONG>({0, 5, 5, 0, 6, 234, 0, 0, 0}));
-        QCOMPARE(QByteArray(buffer, 5) + QByteArray::number(sizes[0] * 10 + sizes[1]),
-                 QByteArray("abc\0\0", 5) + "44");
+        char buffer[3] = {};
+        DWORD size = sizeof buffer;
+        QCOMPARE(QList<LONG>({RegOpenKeyExA(key, nullptr, 0, KEY_READ, &c),
+                              setValue(c, "Other", REG_SZ, "b"), RegDeleteValueA(c, "dword"),
+                              RegQueryValueExA(c, "dword", nullptr, nullptr, (uchar*)buffer, &size),
+                              RegCloseKey(key), RegCloseKey(c), setValue(c, "x", REG_SZ, "x")}),
+                 QList<LONG>({0, 5, 5, 234, 0, 0, 6}));
+        QCOMPARE(size, DWORD(4));
     }
 
     // Each row is read, saved and read again; saving works where `savable` says.
     void unreachableValuesGiveTheDefault() {
         QVERIFY(save(kSection, "Port", "8080"));
-        QVERIFY(writeFile(settingsDir() + "/.hidden", "junk"));
         QVERIFY(writeFile(settingsDir() + "/.zorv-1-0.tmp", "junk"));
         const QString parent = "Software\\Quillon Updater";
         const std::tuple<uint, QString, const char*, bool> rows[] = {
@@ -121,7 +107,6 @@ private slots:
             {kLM, kSection + "\\Sub", "Port", true}, // a missing key
             {kLM, parent, "Settings", false},        // a key, not a value
             // Files starting with '.' (a temporary file left by a crash, say) are never values.
-            {kLM, kSection, ".hidden", true},
             {kLM, kSection, ".zorv-1-0.tmp", true},
             // Trimming removes one separator at each end; the layer allows one more at the end.
             {kLM, "\\" + kSection, "Port", false},
@@ -185,29 +170,24 @@ private slots:
     void writeIsAtomicAndKeepsPermissions() {
         QVERIFY(save(kSection, "Proxy Server", "old"));
         const QString path = settingsDir() + "/Proxy Server";
-        QVERIFY(
-            QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        const auto mode = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup;
         QFile reader(path);
-        QVERIFY(reader.open(QIODevice::ReadOnly));
+        QVERIFY(QFile::setPermissions(path, mode) && reader.open(QIODevice::ReadOnly));
         for (int i = 0; i < 20; ++i)
             QVERIFY(save(kSection, i % 2 ? "Proxy Server" : "*", QString::number(i)));
-        QCOMPARE(reader.readAll(), QByteArray("old\0", 4));
-        QCOMPARE(readAll(path), QByteArray("19\0", 3));
-        QCOMPARE(QFileInfo(path).permissions() & 0x7077,
-                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        QCOMPARE(reader.readAll() + readAll(path), QByteArray("old|19|").replace('|', '\0'));
+        QCOMPARE(QFileInfo(path).permissions() & 0x7077, mode);
         QCOMPARE(entries(settingsDir()), (QStringList{"%", "Proxy Server"}));
     }
 
-    // Each name is used for a key below Software and for a value in it.
+    // Names used for a key below Software and for a value in it never reach outside it.
     void escapedNamesRoundTrip() {
-        const char* const rows[][2] = {
-            {"a/b", "a%2Fb"}, {"/x/", "%2Fx%2F"}, {"100%", "100%25"},
-            {"%", "%25"},     {"%2F", "%252F"},   {".", "%2E"},
-            {"..", "%2E."},   {"a.b.", "a.b."},   {".hidden", "%2Ehidden"}};
+        const char* const rows[][2] = {{"a/b", "a%2Fb"}, {"100%", "100%25"}, {"%2F", "%252F"},
+                                       {"..", "%2E."},   {"a.b.", "a.b."},   {".x", "%2Ex"}};
         for (const auto& [name, file] : rows) {
             const QString key = "Software\\" + QString(name);
             QVERIFY(save(key, name, "v"));
-            QCOMPARE(entries(root_->path()), QStringList{"HKEY_LOCAL_MACHINE"}); // never outside
+            QCOMPARE(entries(root_->path()), QStringList{"HKEY_LOCAL_MACHINE"});
             QCOMPARE(entries(keyDir("Software")) + entries(keyDir("Software/" + QString(file))),
                      QStringList({file, file}));
             QCOMPARE(get(key.toUpper(), QString(name).toUpper()) + get(key, "*", "-"), "v-");
