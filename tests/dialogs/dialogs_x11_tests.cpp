@@ -32,7 +32,7 @@ private slots:
     // The file and font dialogs reach the screen with their titles before they are answered;
     // a real press of the file dialog's real Cancel button reaches the hook.
     void dialogsShownAndRealCancel() {
-        hookLog() = HookLog{};
+        hookLog().clear();
         QStringList shown;
         QImage picture;
         ScopedScript script([&](DialogKind kind, QWidget* dialog) {
@@ -40,10 +40,8 @@ private slots:
                 shown << dialog->windowTitle();
             if (auto* colour = dialog->findChild<QPushButton*>("fontColorButton"))
                 shown << (colour->isVisible() ? "colour button" : "hidden colour button");
-            QFont font;
-            font.setPointSize(11);
             if (kind == DialogKind::Font)
-                return DialogAnswer::acceptFont(font);
+                return DialogAnswer::acceptFont(QFont("Sans", 11));
             picture = dialog->grab().toImage();
             auto* box = dialog->findChild<QDialogButtonBox*>();
             QAbstractButton* cancel = box ? box->button(QDialogButtonBox::Cancel) : nullptr;
@@ -59,10 +57,10 @@ private slots:
         rec.ofn.lpfnHook = RegisterHookProc(&recordingHook);
         QCOMPARE(GetOpenFileNameA(&rec.ofn), FALSE);
         QCOMPARE(CommDlgExtendedError(), DWORD(0));
-        const QList<HookEvent>& ev = hookLog().events;
+        const QList<HookEvent>& ev = hookLog();
         QVERIFY(ev.indexOf(HookEvent{WM_COMMAND, IDCANCEL}) > 0);
-        QCOMPARE(ev.front(), (HookEvent{WM_INITDIALOG, 0}));
-        QCOMPARE(ev.back(), (HookEvent{WM_DESTROY, 0}));
+        QVERIFY(
+            (ev.front() == HookEvent{WM_INITDIALOG, 0} && ev.back() == HookEvent{WM_DESTROY, 0}));
         FontRecord font;
         font.cf.Flags = CF_EFFECTS;
         font.cf.rgbColors = 0x0000FF;
@@ -82,10 +80,8 @@ private slots:
         d.setFilter("Texts|*.txt");
         d.setHookDialog(true);
         QStringList events;
-        connect(&d, &dialogs::cCommonDialog::InitDialog, this,
-                [&](int) { events << "InitDialog"; });
-        connect(&d, &dialogs::cCommonDialog::ConfirmOK, this,
-                [&](bool&) { events << "ConfirmOK"; });
+        connect(&d, &dialogs::cCommonDialog::InitDialog, this, [&] { events << "InitDialog"; });
+        connect(&d, &dialogs::cCommonDialog::ConfirmOK, this, [&] { events << "ConfirmOK"; });
         connect(&d, &dialogs::cCommonDialog::DialogClose, this, [&] { events << "DialogClose"; });
         // The timer only looks for the dialog's name box; it does not wait.
         QTimer look;
