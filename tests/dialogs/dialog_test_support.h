@@ -43,17 +43,13 @@ struct HookEvent {
     bool operator==(const HookEvent&) const = default;
 };
 
-inline QList<HookEvent>& hookLog() {
-    static QList<HookEvent> log;
-    return log;
-}
+inline QList<HookEvent> hookLog;
 
 inline UINT recordingHook(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
     NMHDR header{};
-    const bool notify = msg == WM_NOTIFY && ReadMemory(Address(lParam), &header, sizeof header);
-    hookLog().append({msg, notify              ? int(header.code)
-                           : msg == WM_COMMAND ? int(wParam & 0xFFFF)
-                                               : 0});
+    if (msg == WM_NOTIFY)
+        ReadMemory(Address(lParam), &header, sizeof header);
+    hookLog.append({msg, msg == WM_COMMAND ? int(wParam & 0xFFFF) : int(header.code)});
     return 0;
 }
 

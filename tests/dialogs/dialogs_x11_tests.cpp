@@ -32,7 +32,7 @@ private slots:
     // The file and font dialogs reach the screen with their titles before they are answered;
     // a real press of the file dialog's real Cancel button reaches the hook.
     void dialogsShownAndRealCancel() {
-        hookLog().clear();
+        hookLog.clear();
         QStringList shown;
         QImage picture;
         ScopedScript script([&](DialogKind kind, QWidget* dialog) {
@@ -56,7 +56,7 @@ private slots:
         rec.ofn.Flags = OFN_ENABLEHOOK | OFN_EXPLORER;
         rec.ofn.lpfnHook = RegisterHookProc(&recordingHook);
         QVERIFY(GetOpenFileNameA(&rec.ofn) == FALSE && CommDlgExtendedError() == 0);
-        const QList<HookEvent>& ev = hookLog();
+        const QList<HookEvent>& ev = hookLog;
         QVERIFY(ev.indexOf(HookEvent{WM_COMMAND, IDCANCEL}) > 0);
         QVERIFY(
             (ev.front() == HookEvent{WM_INITDIALOG, 0} && ev.back() == HookEvent{WM_DESTROY, 0}));
