@@ -65,7 +65,6 @@ public:
         ofn.nMaxFileTitle = 260;
         ofn.lpstrFilter = filter.isNull() ? 0 : text(filter, DWORD(filter.size() + 2));
     }
-    QByteArray file() const { return ReadBytes(ofn.lpstrFile, ofn.nMaxFile); }
     Address text(const QByteArray& bytes, DWORD size = 0) {
         blocks_.push_back(std::make_unique<LockedBlock>(size ? size : DWORD(bytes.size() + 1)));
         WriteBytes(blocks_.back()->address(), bytes);
