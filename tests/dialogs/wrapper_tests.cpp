@@ -270,10 +270,11 @@ private slots:
         // messages; the DC and the device blocks are the caller's to free.
         QCOMPARE(QList<qint64>({pd.nFromPage, pd.nToPage, pd.nCopies,
                                 pd.Flags & (PD_PAGENUMS | PD_COLLATE), PrinterFromDC(pd.hDC) != 0,
-                                hookLog.size(), mode.dmCopies, DeleteDC(pd.hDC),
+                                hookLog.size(), mode.dmCopies, mode.dmCollate, DeleteDC(pd.hDC),
                                 GlobalUnlock(pd.hDevMode), GlobalFree(pd.hDevMode),
                                 GlobalFree(pd.hDevNames)}),
-                 QList<qint64>({3, 7, 2, PD_PAGENUMS | PD_COLLATE, 1, 3, 2, TRUE, FALSE, 0, 0}));
+                 QList<qint64>({3, 7, 2, PD_PAGENUMS | PD_COLLATE, 1, 3, 2, DMCOLLATE_TRUE, TRUE,
+                                FALSE, 0, 0}));
     }
 
     // One address for every lock, an unlock for each lock; a freed handle is bad and its
@@ -636,37 +637,40 @@ private slots:
     void parseMultiFileName() {
         const QString fill(8192 - 21, QChar(0));
         const std::tuple<QString, QString, QStringList> rows[] = {
-            {Z("/home/u~a.txt~b.txt~~") + fill, "/home/u", {"a.txt", "b.txt"}},
-            {Z("/u/a.txt~~"), "", {"/u/a.txt"}}, // one name in multi-select form
+            {Z("/home/u~a.txt~b.txt~~") + fill, "/home/u", {"old", "a.txt", "b.txt"}},
+            {Z("/u/a.txt~~"), "", {"old", "/u/a.txt"}}, // one name in multi-select form
             {"C:\\d\\f.txt", "C:\\d", {"f.txt"}},
             {"/tmp/f.txt", "/tmp", {"f.txt"}},
             {"f.txt", "", {"f.txt"}},
             {"\\f.txt", "", {"\\f.txt"}}};
+        // Names in multi-select form are added to the caller's list and count; one path replaces
+        // them.
         for (const auto& [filename, dir, files] : rows) {
             QString sDir;
-            QStringList sFiles;
-            int count = 0;
+            QStringList sFiles{"old"};
+            int count = 1;
             SplitMultiFileName(filename, sDir, sFiles, count);
             QCOMPARE(QStringList({sDir, QString::number(count)}) + sFiles,
                      QStringList({dir, QString::number(files.size())}) + files);
         }
     }
 
-    // What the record flags add to the wrapper's switches: Explorer with a hook, a template only
-    // with a module, the printer's DC for printer fonts, and never a hook
-    // or template bit of the caller's own (there is no procedure for it).
+    // The record flags from the wrapper's switches (all on, all off): Explorer with a hook or
+    // multi-select, a template only with a module, the printer's DC for printer fonts, and never a
+    // hook or template bit of the caller's own (there is no procedure for it).
     void recordFlags() {
         std::int32_t dc[] = {-1, -1, 9, -1};
-        QCOMPARE(QList<quint32>({OpenRecordFlags(false, false, false, false, true, 0x40, 7),
-                                 OpenRecordFlags(false, false, false, false, false, 0x40, 0),
-                                 ColorRecordFlags(false, false, false, false),
-                                 FontRecordFlags(0x2, dc[0], 77, 0, 0, 0),
-                                 FontRecordFlags(0, dc[1], 77, 0xFF, 0, 72),
-                                 FontRecordFlags(0, dc[2], 77, 0, 0, 0),
-                                 FontRecordFlags(0x218, dc[3], 77, 0, 0, 0),
-                                 PrintRecordFlags(0xF040, 1, 0, 0, 1, 0, 0, 0, 0),
-                                 PrintRecordFlags(0, 2, 0, 0, 0, 0, 0, 0, 0)}),
-                 QList<quint32>({0x80060, 0, 0x81, 0x42, 0x2141, 0x42, 0x41, 0x40142, 0x140101}));
+        QCOMPARE(
+            QList<quint32>(
+                {OpenRecordFlags(true, true, true, true, true, 0x40, 7),
+                 OpenRecordFlags(false, false, false, false, false, 0x40, 0),
+                 ColorRecordFlags(false, false, false, false),
+                 ColorRecordFlags(true, true, true, true), FontRecordFlags(0x2, dc[0], 77, 0, 0, 0),
+                 FontRecordFlags(0, dc[1], 77, 0xFF, 0, 72), FontRecordFlags(0, dc[2], 77, 0, 0, 0),
+                 FontRecordFlags(0x218, dc[3], 77, 0, 0, 0),
+                 PrintRecordFlags(0xF040, 1, 1, 1, 1, 1, 1, 1, 1),
+                 PrintRecordFlags(0, 2, 0, 0, 0, 0, 0, 0, 0)}),
+            QList<quint32>({0x81265, 0, 0x81, 0x117, 0x42, 0x2141, 0x42, 0x41, 0xC01FE, 0x140101}));
         QCOMPARE(QList<int>(std::begin(dc), std::end(dc)), QList<int>({77, 0, 9, 0}));
     }
 
