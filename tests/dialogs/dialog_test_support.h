@@ -44,9 +44,11 @@ struct HookEvent {
 };
 
 inline QList<HookEvent> hookLog;
+inline HWND hookWindow = 0; // the window the hook was last called with
 
-inline UINT recordingHook(HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
+inline UINT recordingHook(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     NMHDR header{};
+    hookWindow = window;
     if (msg == WM_NOTIFY)
         ReadMemory(Address(lParam), &header, sizeof header);
     hookLog.append({msg, msg == WM_COMMAND ? int(wParam & 0xFFFF) : int(header.code)});

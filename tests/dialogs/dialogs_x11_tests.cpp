@@ -37,6 +37,8 @@ private slots:
             if (kind == DialogKind::Font)
                 return DialogAnswer::acceptFont(QFont("Sans", 11));
             picture = dialog->grab().toImage();
+            // The explorer-style hook window is a child of the dialog.
+            shown << (GetParent(hookWindow) == HandleFromWidget(dialog) ? "hook child" : "");
             auto* box = dialog->findChild<QDialogButtonBox*>();
             QAbstractButton* cancel = box ? box->button(QDialogButtonBox::Cancel) : nullptr;
             if (cancel) {
@@ -60,7 +62,8 @@ private slots:
         // The answer chose no colour: the record's is kept.
         QCOMPARE(QList<qint64>({ChooseFontA(&font.cf), font.cf.iPointSize, font.cf.rgbColors}),
                  QList<qint64>({TRUE, 110, 0x0000FF}));
-        QCOMPARE(shown, (QStringList{"Open", "cancel clicked", "Font", "colour button"}));
+        QCOMPARE(shown,
+                 (QStringList{"Open", "hook child", "cancel clicked", "Font", "colour button"}));
         QVERIFY(picture.width() > 200 && picture.height() > 150);
         QVERIFY(QDir().mkpath(ZORV_SCREENSHOT_DIR));
         QVERIFY(picture.save(QStringLiteral(ZORV_SCREENSHOT_DIR "/file-dialog.png")));

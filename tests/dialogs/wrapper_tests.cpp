@@ -137,6 +137,11 @@ private slots:
                  (QList<QByteArray>{path, "b.log"}));
         QCOMPARE(QList<qint64>({rec.ofn.nFilterIndex, rec.ofn.nFileOffset, rec.ofn.nFileExtension}),
                  QList<qint64>({2, path.lastIndexOf('/') + 1, path.lastIndexOf('.') + 1}));
+        // A buffer too small for the path: its first two bytes tell the size needed.
+        FileRecord small(12, kFilter);
+        QVERIFY(GetOpenFileNameA(&small.ofn) == FALSE &&
+                CommDlgExtendedError() == FNERR_BUFFERTOOSMALL);
+        QCOMPARE(ReadBytes(small.ofn.lpstrFile, 2), QByteArray(1, char(path.size() + 1)) + '\0');
     }
 
     // An unusable record is refused with its extended error before any dialog is shown; a usable
@@ -333,25 +338,40 @@ private slots:
         QCOMPARE(ReadCString(other.address()), QByteArray("hello"));
     }
 
-    // A widget's handle names its parent and nothing once the widget is gone; a system colour
-    // index past the table is refused.
+    // A widget's handle names its parent, keeps a message result and names nothing once the
+    // widget is gone. System colours come from the palette; an index past the table is refused.
+    // Message texts are cut to the buffer, an unknown number has none; a help window position of
+    // the wrong size is refused.
     void windowCalls() {
         QWidget top;
         auto* child = new QWidget(&top);
         const HWND hc = HandleFromWidget(child);
-        QCOMPARE(GetParent(hc), HandleFromWidget(&top));
+        QCOMPARE(QList<qint64>({GetParent(hc), SetWindowLongA(hc, DWL_MSGRESULT, 7),
+                                SetWindowLongA(hc, DWL_MSGRESULT, 1)}),
+                 QList<qint64>({HandleFromWidget(&top), 0, 7}));
         delete child;
         RECT r{};
         COLORREF c = 0;
-        QCOMPARE(QList<qint64>({IsWindow(hc), GetWindowRect(hc, &r), GetLastError(),
-                                OleTranslateColor(0x80000040u, 0, &c)}),
-                 QList<qint64>({FALSE, FALSE, ERROR_INVALID_WINDOW_HANDLE, E_INVALIDARG}));
-        // Message texts are cut to the buffer; an unknown number has none.
+        QPalette palette = QApplication::palette();
+        palette.setColor(QPalette::Highlight, QColor(10, 20, 30));
+        QApplication::setPalette(palette);
+        QCOMPARE(
+            QList<qint64>({IsWindow(hc), GetWindowRect(hc, &r), GetLastError(),
+                           OleTranslateColor(0x80000040u, 0, &c), GetSysColor(COLOR_HIGHLIGHT)}),
+            QList<qint64>({FALSE, FALSE, ERROR_INVALID_WINDOW_HANDLE, E_INVALIDARG, 0x1E140A}));
+        QApplication::setPalette(QPalette());
         char buffer[256];
         QCOMPARE(FormatMessageA(0x1200, nullptr, ERROR_FILE_NOT_FOUND, 0, buffer, 5, nullptr),
                  DWORD(4));
         QCOMPARE(QByteArray(buffer), QByteArray("The "));
-        QCOMPARE(FormatMessageA(0x1200, nullptr, 0x7FFF0000, 0, buffer, 256, nullptr), DWORD(0));
+        LockedBlock record(28, GHND);
+        const HELPWININFO info{28, 10, 20, 300, 400, 1, {0, 0}};
+        WriteMemory(record.address(), &info, sizeof info);
+        QCOMPARE(
+            QList<qint64>({FormatMessageA(0x1200, nullptr, 0x7FFF0000, 0, buffer, 256, nullptr),
+                           WinHelpA(0, native(a).constData(), HELP_SETWINPOS, record.address()),
+                           GetLastError()}),
+            QList<qint64>({0, FALSE, ERROR_INVALID_PARAMETER}));
     }
 
     // Flags, filter index and the chosen files in; name, title, index, filter, flags out.
