@@ -193,8 +193,8 @@ private slots:
         QCOMPARE(script.calls(), 2); // only the cancelled ones were shown
     }
 
-    // A name that does not exist keeps the dialog open.
-    void fileMustExistAndMultiSelect() {
+    // A name that does not exist keeps the open dialog open.
+    void fileChecks() {
         FileRecord rec(260, kFilter);
         rec.ofn.Flags = OFN_FILEMUSTEXIST;
         const DialogAnswer missing = DialogAnswer::acceptFiles({dir.filePath("missing.txt")});
@@ -210,25 +210,22 @@ private slots:
         ScopedScript one(answers({DialogAnswer::acceptFiles({b})}));
         QCOMPARE(GetOpenFileNameA(&multi.ofn), TRUE);
         QCOMPARE(ReadBytes(multi.ofn.lpstrFile, native(b).size() + 2), native(b) + '\0' + '\0');
-    }
-
-    void saveOverwritePromptAndExtension() {
-        FileRecord rec(260, kFilter);
-        rec.ofn.Flags = OFN_OVERWRITEPROMPT;
-        rec.ofn.lpstrDefExt = rec.text("txt");
-        // Declining the prompt keeps the dialog open; the script is asked again and accepts.
-        ScopedScript script(answers({DialogAnswer::acceptFiles({b}), DialogAnswer::cancel(),
+        // Saving: declining the overwrite prompt keeps the dialog open; it is asked again.
+        FileRecord save(260, kFilter);
+        save.ofn.Flags = OFN_OVERWRITEPROMPT;
+        save.ofn.lpstrDefExt = save.text("txt");
+        ScopedScript prompt(answers({DialogAnswer::acceptFiles({b}), DialogAnswer::cancel(),
                                      DialogAnswer::acceptFiles({b}), DialogAnswer::accept()}));
-        QCOMPARE(GetSaveFileNameA(&rec.ofn), TRUE);
-        QCOMPARE(script.kinds, (QList<DialogKind>{DialogKind::Save, DialogKind::OverwritePrompt,
+        QCOMPARE(GetSaveFileNameA(&save.ofn), TRUE);
+        QCOMPARE(prompt.kinds, (QList<DialogKind>{DialogKind::Save, DialogKind::OverwritePrompt,
                                                   DialogKind::Save, DialogKind::OverwritePrompt}));
-        QCOMPARE(ReadCString(rec.ofn.lpstrFile), native(b));
-        QVERIFY(rec.ofn.Flags & OFN_EXTENSIONDIFFERENT);
+        QCOMPARE(ReadCString(save.ofn.lpstrFile), native(b));
+        QVERIFY(save.ofn.Flags & OFN_EXTENSIONDIFFERENT);
         // A new file is not prompted for; its extension is the default one.
         ScopedScript fresh(answers({DialogAnswer::acceptFiles({dir.filePath("fresh.txt")})}));
-        QCOMPARE(GetSaveFileNameA(&rec.ofn), TRUE);
+        QCOMPARE(GetSaveFileNameA(&save.ofn), TRUE);
         QCOMPARE(fresh.kinds, QList<DialogKind>{DialogKind::Save});
-        QVERIFY(!(rec.ofn.Flags & OFN_EXTENSIONDIFFERENT));
+        QVERIFY(!(save.ofn.Flags & OFN_EXTENSIONDIFFERENT));
     }
 
     void fontChosen() {
@@ -282,10 +279,9 @@ private slots:
                                 FALSE, 0, 0}));
     }
 
-    // One address for every lock, an unlock for each lock; a freed handle is bad and its
-    // address reads nothing; neither is reused. Bad handles answer as failures; nothing
-    // crashes.
-    void handleLifeCycle() {
+    // One address for every lock, an unlock for each; a freed handle is bad, its address reads
+    // nothing and neither is reused. Bad handles answer as failures.
+    void globalMemory() {
         const int live = LiveBlockCount();
         const HGLOBAL h = GlobalAlloc(GMEM_MOVEABLE, 100);
         const Address a = GlobalLock(h);
@@ -310,38 +306,34 @@ private slots:
         // An empty block has a handle but nothing to address.
         QCOMPARE(QList<qint64>({empty != 0, GlobalLock(empty), GlobalFree(empty)}),
                  QList<qint64>({1, 0, 0}));
-    }
-
-    void accessorsStayInsideBlocks() {
+        // Reads, writes and moves stay inside one block.
         LockedBlock block(16), other(16);
-        const Address a = block.address();
-        QVERIFY(WriteBytes(a, "0123456789abcdef"));
+        const Address at = block.address();
+        QVERIFY(WriteBytes(at, "0123456789abcdef"));
         // Offset from the block's start, length, and whether the range is wholly inside it.
         const std::tuple<int, DWORD, bool> ranges[] = {
             {0, 16, true},  {10, 6, true},  {8, 10, false}, {16, 1, false},
             {0, 17, false}, {-1, 1, false}, {13, 4, false}, {12, 4, true}};
         for (const auto& [offset, length, inside] : ranges) {
             char buffer[32] = {};
-            QCOMPARE(QList<int>({offset, ReadMemory(a + offset, buffer, length),
-                                 int(ReadBytes(a + offset, length).size()),
-                                 WriteMemory(a + offset, buffer, length)}),
+            QCOMPARE(QList<int>({offset, ReadMemory(at + offset, buffer, length),
+                                 int(ReadBytes(at + offset, length).size()),
+                                 WriteMemory(at + offset, buffer, length)}),
                      QList<int>({offset, inside, inside ? int(length) : 0, inside}));
         }
-        QVERIFY(!WriteCString(a, QByteArray(16, 'x'), 16)); // no room for the zero
-        QVERIFY(WriteCString(a, "hello", 16) && WriteBytes(other.address(), QByteArray(16, 'u')));
+        QVERIFY(!WriteCString(at, QByteArray(16, 'x'), 16)); // no room for the zero
+        QVERIFY(WriteCString(at, "hello", 16) && WriteBytes(other.address(), QByteArray(16, 'u')));
         // Unterminated text ends with its block; a move too long moves nothing.
-        RtlMoveMemory(other.address(), a, 17);
-        QCOMPARE(QList<qint64>({BytesAvailable(a + 4), lstrlenA(a + 1), lstrlenA(0),
+        RtlMoveMemory(other.address(), at, 17);
+        QCOMPARE(QList<qint64>({BytesAvailable(at + 4), lstrlenA(at + 1), lstrlenA(0),
                                 lstrlenA(other.address())}),
                  QList<qint64>({12, 4, 0, 16}));
-        RtlMoveMemory(other.address(), a, 6);
+        RtlMoveMemory(other.address(), at, 6);
         QCOMPARE(ReadCString(other.address()), QByteArray("hello"));
     }
 
-    // A widget's handle names its parent, keeps a message result and names nothing once the
-    // widget is gone. System colours come from the palette; an index past the table is refused.
-    // Message texts are cut to the buffer, an unknown number has none; a help window position of
-    // the wrong size is refused.
+    // Widget handles (parent, message result, none once gone), palette colours, message texts
+    // cut to the buffer or none; an unknown colour index and a wrong-size help position refused.
     void windowCalls() {
         QWidget top;
         auto* child = new QWidget(&top);
@@ -441,40 +433,9 @@ private slots:
         }
     }
 
-    // Messages sent to a hook entry point while the dialog is open (the rest are seen in the
-    // order a file dialog sends them): the events raised, the value returned and the dialog's
-    // message result (-1: kept).
-    void hookDispatch() {
-        const std::tuple<unsigned, int, const char*> rows[] = {{0x111, 0, "WMCommand 7 0 -1"},
-                                                               {0x4E, -607, "TypeChange 0 -1"},
-                                                               {0x4E, -601, " 0 -1"},
-                                                               {0x200, 0, " 0 -1"}};
-        for (const auto& [msg, code, expected] : rows) {
-            cCommonDialog d;
-            EventLog log(d);
-            d.setHookDialog(true);
-            QString outcome;
-            ScopedScript script([&](DialogKind, QWidget* dialog) {
-                const HWND h = HandleFromWidget(dialog);
-                SetWindowLongA(h, DWL_MSGRESULT, -1);
-                const NMHDR header{h, 0, UINT(code)};
-                LockedBlock block(sizeof(header));
-                WriteMemory(block.address(), &header, sizeof(header));
-                log.events.clear();
-                const unsigned result = mDialogHook::ColorHook(h, msg, 7, LPARAM(block.address()));
-                outcome = log.events.join(',') +
-                          QString(" %1 %2").arg(result).arg(GetWindowLongA(h, DWL_MSGRESULT));
-                return DialogAnswer::cancel();
-            });
-            d.ShowColor();
-            QCOMPARE(outcome, QString(expected));
-            // With nothing registered the entry points answer 0 and raise nothing.
-            QVERIFY(mDialogHook::Registered() == nullptr);
-            QCOMPARE(mDialogHook::FontHook(1, msg, 7, 0), 0u);
-        }
-    }
-
-    void confirmRefusal() {
+    // A hooked open dialog's events, a refused ConfirmOK keeping it open; then messages sent to a
+    // hook entry point: the events raised, the value returned, the message result (-1: kept).
+    void hookEvents() {
         const DialogAnswer pickA = DialogAnswer::acceptFiles({a});
         ScopedScript script(answers({pickA, DialogAnswer::acceptFiles({b})}));
         cCommonDialog d;
@@ -494,6 +455,33 @@ private slots:
         d.setCancelError(true);
         QVERIFY(ErrorOf([&] { d.ShowOpen(); }).startsWith("20001 "));
         QCOMPARE(log.events.last(), QString("DialogClose"));
+        const std::tuple<unsigned, int, const char*> rows[] = {{0x111, 0, "WMCommand 7 0 -1"},
+                                                               {0x4E, -607, "TypeChange 0 -1"},
+                                                               {0x4E, -601, " 0 -1"},
+                                                               {0x200, 0, " 0 -1"}};
+        for (const auto& [msg, code, expected] : rows) {
+            cCommonDialog colour;
+            EventLog colourLog(colour);
+            colour.setHookDialog(true);
+            QString outcome;
+            ScopedScript send([&](DialogKind, QWidget* dialog) {
+                const HWND h = HandleFromWidget(dialog);
+                SetWindowLongA(h, DWL_MSGRESULT, -1);
+                const NMHDR header{h, 0, UINT(code)};
+                LockedBlock block(sizeof(header));
+                WriteMemory(block.address(), &header, sizeof(header));
+                colourLog.events.clear();
+                const unsigned result = mDialogHook::ColorHook(h, msg, 7, LPARAM(block.address()));
+                outcome = colourLog.events.join(',') +
+                          QString(" %1 %2").arg(result).arg(GetWindowLongA(h, DWL_MSGRESULT));
+                return DialogAnswer::cancel();
+            });
+            colour.ShowColor();
+            QCOMPARE(outcome, QString(expected));
+            // With nothing registered the entry points answer 0 and raise nothing.
+            QVERIFY(mDialogHook::Registered() == nullptr);
+            QCOMPARE(mDialogHook::FontHook(1, msg, 7, 0), 0u);
+        }
     }
 
     void colours() {
@@ -638,9 +626,8 @@ private slots:
         d.cdLoadLibrary("libm.so.6");
         const std::int32_t loaded = d.hInstance();
         d.cdFreeLibrary();
-        QVERIFY(loaded > 0 && FreeLibrary(HMODULE(loaded)) == 0);
         d.cdLoadLibrary("no-such-module-here.so");
-        QCOMPARE(d.hInstance(), 0);
+        QVERIFY(loaded > 0 && FreeLibrary(HMODULE(loaded)) == 0 && d.hInstance() == 0);
     }
 
     // A colon separates too. The n-th pair; the closing zeros read as one more, empty entry.
@@ -675,9 +662,8 @@ private slots:
         }
     }
 
-    // The record flags from the wrapper's switches (all on, all off): Explorer with a hook or
-    // multi-select, a template only with a module, the printer's DC for printer fonts, and never a
-    // hook or template bit of the caller's own (there is no procedure for it).
+    // Record flags from the wrapper's switches (all on, all off): a template only with a module,
+    // the printer's DC for printer fonts, never a caller's own hook or template bit.
     void recordFlags() {
         std::int32_t dc[] = {-1, -1, 9, -1};
         QCOMPARE(
