@@ -18,12 +18,16 @@
 #include <QWidget>
 #include <QtTest>
 
+#include <cstddef>
 #include <functional>
 
 using namespace dialogs;
 using namespace dialog_test;
 
 namespace {
+
+// The wrapper's hook reads a notification's code as the third 32-bit field of its header.
+static_assert(offsetof(NMHDR, code) == 8);
 
 const QByteArray kFilter("Text\0*.txt\0All files\0*.*\0", 26);
 
