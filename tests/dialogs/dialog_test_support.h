@@ -1,6 +1,6 @@
 #pragma once
-// Shared by the dialog tests: a scoped dialog script, a recording hook and a file-dialog record
-// whose strings live in global memory blocks.
+// Shared by the dialog tests: a scoped dialog script, a recording hook and records whose
+// strings and buffers live in global memory blocks.
 
 #include "comdlg.h"
 #include "global_memory.h"
@@ -43,29 +43,16 @@ struct HookEvent {
     bool operator==(const HookEvent&) const = default;
 };
 
-struct HookLog {
-    QList<HookEvent> events;
-    QList<HWND> windows;
-    int refuseFileOk = 0; // CDN_FILEOK notifications still to refuse
-};
+inline QList<HookEvent> hookLog;
+inline HWND hookWindow = 0; // the window the hook was last called with
 
-inline HookLog& hookLog() {
-    static HookLog log;
-    return log;
-}
-
-inline UINT recordingHook(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam) {
-    int code = msg == WM_COMMAND ? int(wParam & 0xFFFF) : 0;
+inline UINT recordingHook(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     NMHDR header{};
-    if (msg == WM_NOTIFY && ReadMemory(Address(lParam), &header, sizeof header))
-        code = int(header.code);
-    hookLog().events.append({msg, code});
-    hookLog().windows.append(hDlg);
-    if (code != CDN_FILEOK || msg != WM_NOTIFY || hookLog().refuseFileOk <= 0)
-        return 0;
-    --hookLog().refuseFileOk;
-    SetWindowLongA(hDlg, DWL_MSGRESULT, 1);
-    return 1;
+    hookWindow = window;
+    if (msg == WM_NOTIFY)
+        ReadMemory(Address(lParam), &header, sizeof header);
+    hookLog.append({msg, msg == WM_COMMAND ? int(wParam & 0xFFFF) : int(header.code)});
+    return 0;
 }
 
 // An OPENFILENAME with a file buffer, a 260-byte title buffer and an optional filter (its
@@ -80,7 +67,6 @@ public:
         ofn.nMaxFileTitle = 260;
         ofn.lpstrFilter = filter.isNull() ? 0 : text(filter, DWORD(filter.size() + 2));
     }
-    QByteArray file() const { return ReadBytes(ofn.lpstrFile, ofn.nMaxFile); }
     Address text(const QByteArray& bytes, DWORD size = 0) {
         blocks_.push_back(std::make_unique<LockedBlock>(size ? size : DWORD(bytes.size() + 1)));
         WriteBytes(blocks_.back()->address(), bytes);
@@ -99,36 +85,10 @@ template <class Record> Record sized() {
     return r;
 }
 
-inline PRINTDLG printRecord(DWORD flags) {
-    PRINTDLG pd = sized<PRINTDLG>();
-    pd.Flags = flags;
-    pd.nMinPage = 1;
-    pd.nMaxPage = 65535;
-    return pd;
-}
-
-inline DEVMODE devMode(HGLOBAL h) {
-    DEVMODE dm{};
-    ReadMemory(GlobalLock(h), &dm, sizeof dm);
-    GlobalUnlock(h);
-    return dm;
-}
-
-inline void freeDevice(HGLOBAL mode, HGLOBAL names) {
-    GlobalFree(mode);
-    GlobalFree(names);
-}
-
 struct FontRecord {
     LockedBlock logFont{sizeof(LOGFONT), GHND};
     CHOOSEFONT cf = sized<CHOOSEFONT>();
     FontRecord() { cf.lpLogFont = logFont.address(); }
-};
-
-struct ColourRecord {
-    LockedBlock custom{64, GHND};
-    CHOOSECOLOR cc = sized<CHOOSECOLOR>();
-    ColourRecord() { cc.lpCustColors = custom.address(); }
 };
 
 } // namespace dialog_test
