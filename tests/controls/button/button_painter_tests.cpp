@@ -1,19 +1,83 @@
 // The drawing engine: colours and their shift, outlines, layout, the soft style's edges and
-// shading, gradients, captions, images, focus marks, outline frames and a sweep of every
-// style, outline and state.
-#include "button_test_support.h"
+// shading, outline frames and a sweep of every style, outline and state.
+#include "button_painter.h"
 
+#include <QApplication>
+#include <QPainter>
 #include <QPalette>
+#include <QTest>
+#include <memory>
 
-using namespace button_tests;
+using namespace controls;
+using Kind = ButtonPicture::Kind;
 
 namespace {
 
-enum Flags { kHot = 1, kPressed = 2, kDefault = 4, kChecked = 8, kDisabled = 16 };
+constexpr quint32 kContainer = 0x204020; // not used by any face
+enum Flags { kHot = 1, kPressed = 2, kDefault = 4, kChecked = 8, kDisabled = 16, kNoFocus = 32 };
 constexpr quint32 kSoftFace = 0xB1B1B0; // style 2's face for BackColor 0x808080
-constexpr quint32 kBorder = 0x733C00;
 constexpr quint32 kHotFrame = 0x0096E7;
-constexpr quint32 kDefaultFrame = 0xEF826B;
+
+// Plain RGB colours, no caption and an unsmoothed font, so that pixels are exact.
+ButtonLook PlainLook(int style, int shape) {
+    ButtonLook look;
+    look.style = style;
+    look.shape = shape;
+    look.caption.clear();
+    look.backColor = look.hoverBackColor = look.gradientColor = 0x808080;
+    look.foreColor = look.hoverForeColor = 0x000000;
+    look.containerBackRgb = kContainer;
+    look.font = QApplication::font();
+    look.font.setPixelSize(12);
+    look.font.setStyleStrategy(QFont::NoAntialias);
+    return look;
+}
+
+// Runs the updates, outline, layout and redraw in the widget's order.
+std::unique_ptr<ButtonPainter> Paint(const ButtonLook& look, QSize size, int* result = nullptr) {
+    auto p = std::make_unique<ButtonPainter>();
+    p->Resize(size);
+    p->UpdateFont(look);
+    p->UpdatePicture(look);
+    p->UpdateBackColor(look);
+    p->RebuildOutline(look);
+    p->Relayout(look, true);
+    const int r = p->Redraw(look);
+    if (result)
+        *result = r;
+    return p;
+}
+
+quint32 Pixel(const QImage& image, QPoint at) {
+    return FromQColor(image.pixelColor(at));
+}
+
+QString Hex(quint32 rgb) {
+    return QStringLiteral("0x%1").arg(rgb, 6, 16, QLatin1Char('0'));
+}
+
+// The bounding box of every pixel of the colour.
+QRect BoxOfColor(const QImage& image, quint32 rgb) {
+    QRect box;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (Pixel(image, {x, y}) == rgb)
+                box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+// A picture of the size filled with `fill`, with a block of `color` in it.
+std::shared_ptr<ButtonPicture> Picture(Kind kind, QSize size, QColor fill, QRect block,
+                                       QColor color) {
+    auto p = std::make_shared<ButtonPicture>();
+    p->kind = kind;
+    p->image = QImage(size, kind == Kind::Bitmap ? QImage::Format_RGB32 : QImage::Format_ARGB32);
+    p->image.fill(fill);
+    QPainter(&p->image).fillRect(block, color);
+    return p;
+}
 
 ButtonLook With(ButtonLook look, int flags) {
     look.hot = flags & (kHot | kPressed);
@@ -22,6 +86,7 @@ ButtonLook With(ButtonLook look, int flags) {
     look.mode = flags & kChecked ? 1 : 0;
     look.value = flags & kChecked;
     look.enabled = !(flags & kDisabled);
+    look.showFocusRect = !(flags & kNoFocus);
     return look;
 }
 
@@ -37,36 +102,20 @@ QString At(QPoint p) {
     return QStringLiteral("%1,%2").arg(p.x()).arg(p.y());
 }
 
-// Points written as "x,y x,y ...".
-QList<QPoint> Pts(const char* text) {
+// Points written as "x,y x,y ..."; a "+" or "-" after a point is ignored.
+QList<QPoint> Pts(QString text) {
     QList<QPoint> points;
-    for (const QString& p : QString(text).split(' ', Qt::SkipEmptyParts))
+    for (const QString& p : text.remove('+').remove('-').split(' ', Qt::SkipEmptyParts))
         points << QPoint(p.section(',', 0, 0).toInt(), p.section(',', 1).toInt());
     return points;
 }
 
-// The outline holds every point of `in`; at each point of `out` the window shows the
-// container.
-void CheckOutline(const ButtonPainter& p, const char* in, const char* out) {
-    for (const QPoint& pt : Pts(in))
-        QVERIFY2(p.outerRegion().contains(pt), qPrintable(At(pt) + " cut"));
-    for (const QPoint& pt : Pts(out)) {
-        QVERIFY2(!p.outerRegion().contains(pt), qPrintable(At(pt) + " kept"));
-        QCOMPARE(Hex(Pixel(p.windowImage(), pt)), Hex(kContainer));
-    }
-}
-
-// The region's verdict on each point of `points` ("x,y" with any verdict), as "x,y+" (inside)
-// or "x,y-".
-QString Verdicts(const QRegion& region, const char* points) {
+// The region's verdict on each point of `points`, as "x,y+" (inside) or "x,y-".
+QString Verdicts(const QRegion& region, const QString& points) {
     QStringList out;
-    for (const QPoint& pt : Pts(QByteArray(points).replace('+', "").replace('-', "")))
+    for (const QPoint& pt : Pts(points))
         out << At(pt) + (region.contains(pt) ? "+" : "-");
     return out.join(' ');
-}
-
-QRect Ink(const QImage& image) {
-    return BoxOfColor(image, 0x000000);
 }
 
 } // namespace
@@ -74,46 +123,23 @@ QRect Ink(const QImage& image) {
 class PainterTests : public QObject {
     Q_OBJECT
 private slots:
-    void shift() {
-        constexpr ShiftKind plain = ShiftKind::Plain, prop = ShiftKind::Proportional;
-        const std::tuple<quint32, int, ShiftKind, quint32> rows[] = {
-            // Green and blue divide by 255 and 65280: 128 reads as 128.5 and rounds to 129.
-            {0x808080, -16, plain, 0x717170},
-            {0xFFFFFF, -32, plain, 0xE0E0DF},
-            {0x008000, 0, plain, 0x008100},
-            {0x123456, 0, plain, 0x123456},
-            {0x000000, 10, plain, 0x0A0A0A},
-            {0xFFFFFF, 100, plain, 0xFFFFFF},
-            {0x101010, -100, plain, 0x000000},
-            {0x00FF00, -1, plain, 0x00FF00},
-            {0x808080, 48, prop, 0xA1B1B0},
-            {0x808080, -50, prop, 0x604F4E}, // truncated toward zero
-            {0x0000FF, 40, prop, 0x0028FF},
-            {0xFF0000, -100, prop, 0x7B0000}, // -132.8 truncated
-            {0x102030, 0, ShiftKind::Inverting, 0xEFDFCF},
-            {0xF0F0F0, 40, ShiftKind::Inverting, 0x000000},
-        };
-        for (const auto& [rgb, amount, kind, expected] : rows)
-            QCOMPARE(Hex(ShiftColor(rgb, amount, kind)), Hex(expected));
-    }
-
     void resolve() {
-        const QPalette pal = QApplication::palette();
-        const auto role = [&](QPalette::ColorRole r, QPalette::ColorGroup g = QPalette::Active) {
-            return FromQColor(pal.color(g, r));
+        const auto role = [](QPalette::ColorRole r, QPalette::ColorGroup g = QPalette::Active) {
+            return FromQColor(QApplication::palette().color(g, r));
         };
+        // System colours from the palette, fixed ones without a palette role, and plain RGB
+        // with the top byte ignored.
         const QList<QPair<quint32, quint32>> rows = {
             {0x8000000F, role(QPalette::Button)},
             {0x80000012, role(QPalette::ButtonText)},
             {0x8000000E, role(QPalette::HighlightedText)},
             {0x80000011, role(QPalette::Text, QPalette::Disabled)},
             {0x80000015, role(QPalette::Shadow)},
-            {0x80000001, 0x808000}, // fixed values without a palette role
-            {0x80000006, 0x000000},
-            {0x800000FF, 0x000000},
+            {0x80000001, 0x808000},
+            {0x80000006, 0},
+            {0x800000FF, 0},
             {0x00123456, 0x123456},
-            {0x01123456, 0x123456}, // top byte ignored
-        };
+            {0x01123456, 0x123456}};
         for (const auto& [color, expected] : rows)
             QCOMPARE(Hex(ResolveColor(color)), Hex(expected));
     }
@@ -138,69 +164,57 @@ private slots:
         }
     }
 
-    // Points each outline holds, points where the window shows the container and the verdicts
-    // "x,y+" (inside) or "x,y-" of its face and second (inner rim) regions. 40 x 20: the corners
-    // each style cuts (style 3 only when enabled). 75 x 25: S = 26, slanted edges at 45 degrees.
-    // 60 x 20 ellipses: the face inset by one, the rim by two. 30 x 12 picture outlines: every
-    // pixel unlike the top-left one, less that colour inside; the face inset by one, the second
-    // region the outline shrunk by one.
+    // Rows "style/outline ... (x: disabled) | size | points the outline holds | points where the
+    // window shows the container | verdicts "x,y+" (inside) or "x,y-" of the face region | of
+    // the second (inner rim) region". 40 x 20: the corners each style cuts (style 3 only when
+    // enabled). 75 x 25: S = 26, slanted edges at 45 degrees. 60 x 20 ellipses: the face inset
+    // by one, the rim by two. 30 x 12 picture outlines: every pixel unlike the top-left one,
+    // less that colour inside; the face inset by one, the second region the outline shrunk by
+    // one.
     void outlines() {
-        const char* whole = "0,0 39,0 0,19 39,19";
-        const char* triangles = "0,0 1,0 0,1 39,0 38,0 39,1 0,19 0,18 1,19 39,19 38,19 39,18";
-        const char* beside = "2,0 1,1 0,2 37,0 38,1 38,18";
-        const char* ellipse[] = {"30,0 0,10 59,10", "0,0 59,19", "30,0- 0,10- 1,10+ 58,10+ 59,10-",
-                                 "1,10- 2,10+ 57,10+ 58,10-"};
-        const char* picture[] = {"0,4 29,11 12,7", "0,3 10,6 11,7", "0,5- 1,5+ 5,11-",
-                                 "1,4- 1,5+ 9,6-"};
-        const std::tuple<int, int, bool, QSize, const char*, const char*, const char*, const char*>
-            rows[] = {
-                {0, 0, true, {40, 20}, whole, "", "", ""},
-                {4, 0, true, {40, 20}, whole, "", "", ""},
-                {5, 0, true, {40, 20}, whole, "", "", ""},
-                {6, 0, true, {40, 20}, whole, "", "", ""},
-                {1, 0, true, {40, 20}, "1,0 0,1 38,19", whole, "", ""},
-                {3, 0, true, {40, 20}, "1,0 38,0", whole, "", ""},
-                {3, 0, false, {40, 20}, whole, "", "", ""},
-                {2, 0, true, {40, 20}, beside, triangles, "", ""},
-                {7, 0, true, {40, 20}, beside, triangles, "", ""},
-                {0, 1, true, {75, 25}, "0,0 74,0 24,24 74,24 11,11", "0,24 23,24 10,11", "", ""},
-                {0,
-                 2,
-                 true,
-                 {75, 25},
-                 "0,0 49,0 0,24 73,24 60,11",
-                 "50,0 74,0 74,23 62,11",
-                 "",
-                 ""},
-                {0, 3, true, {75, 25}, "0,0 49,0 24,24 73,24", "50,0 74,0 0,24 23,24", "", ""},
-                {0, 4, true, {60, 20}, ellipse[0], ellipse[1], ellipse[2], ellipse[3]},
-                {0, 5, true, {60, 20}, ellipse[0], ellipse[1], ellipse[2], ellipse[3]},
-                {0, 6, true, {60, 20}, ellipse[0], ellipse[1], ellipse[2], ellipse[3]},
-                {0, 7, true, {30, 12}, picture[0], picture[1], picture[2], picture[3]},
-                {0, 8, true, {30, 12}, picture[0], picture[1], picture[2], picture[3]},
-            };
-        for (const auto& [style, shape, enabled, size, in, out, face, second] : rows) {
-            ButtonLook look = PlainLook(style, shape);
-            look.enabled = enabled;
-            if (shape >= 7) { // blue below row 4, with a white hole
-                auto pic = std::make_shared<ButtonPicture>();
-                pic->image = QImage(size, QImage::Format_RGB32);
-                pic->image.fill(Qt::white);
-                QPainter(&pic->image).fillRect(QRect(0, 4, 30, 8), Qt::blue);
-                QPainter(&pic->image).fillRect(QRect(10, 6, 2, 2), Qt::white);
-                look.picture = pic;
-                look.imageSize = 48;
+        const char* rows[] = {
+            "0/0 4/0 5/0 6/0 3/0x|40,20|0,0 39,0 0,19 39,19|||",
+            "1/0|40,20|1,0 0,1 38,19|0,0 39,0 0,19 39,19||",
+            "3/0|40,20|1,0 38,0|0,0 39,0 0,19 39,19||",
+            "2/0 7/0|40,20|2,0 1,1 0,2 37,0 38,1 38,18|0,0 1,0 0,1 39,0 38,0 39,1 0,19 0,18 1,19 "
+            "39,19 38,19 39,18||",
+            "0/1|75,25|0,0 74,0 24,24 74,24 11,11|0,24 23,24 10,11||",
+            "0/2|75,25|0,0 49,0 0,24 73,24 60,11|50,0 74,0 74,23 62,11||",
+            "0/3|75,25|0,0 49,0 24,24 73,24|50,0 74,0 0,24 23,24||",
+            "0/4 0/5 0/6|60,20|30,0 0,10 59,10|0,0 59,19|30,0- 0,10- 1,10+ 58,10+ 59,10-|1,10- "
+            "2,10+ 57,10+ 58,10-",
+            "0/7 0/8|30,12|0,4 29,11 12,7|0,3 10,6 11,7|0,5- 1,5+ 5,11-|1,4- 1,5+ 9,6-",
+        };
+        for (const QString row : rows) {
+            const QStringList f = row.split('|');
+            const QSize size(Pts(f[1])[0].x(), Pts(f[1])[0].y());
+            for (const QString& c : f[0].split(' ')) {
+                const int shape = c[2].digitValue();
+                ButtonLook look = PlainLook(c[0].digitValue(), shape);
+                look.enabled = !c.endsWith('x');
+                if (shape >= 7) { // blue below row 4, with a white hole
+                    auto p = Picture(Kind::Bitmap, size, Qt::white, {0, 4, 30, 8}, Qt::blue);
+                    QPainter(&p->image).fillRect(QRect(10, 6, 2, 2), Qt::white);
+                    look.picture = p;
+                    look.imageSize = 48;
+                }
+                const auto p = Paint(look, size);
+                for (const QPoint& pt : Pts(f[2]))
+                    QVERIFY2(p->outerRegion().contains(pt), qPrintable(c + " " + At(pt) + " cut"));
+                for (const QPoint& pt : Pts(f[3])) {
+                    QVERIFY2(!p->outerRegion().contains(pt),
+                             qPrintable(c + " " + At(pt) + " kept"));
+                    QCOMPARE(Hex(Pixel(p->windowImage(), pt)), Hex(kContainer));
+                }
+                QCOMPARE(Verdicts(p->faceRegion(), f[4]), f[4]);
+                QCOMPARE(Verdicts(p->secondRegion(), f[5]), f[5]);
+                if (shape >= 4 && shape <= 6) {
+                    QVERIFY((p->faceRegion() - p->outerRegion()).isEmpty());
+                    QVERIFY((p->secondRegion() - p->faceRegion()).isEmpty());
+                }
+                if (shape == 6) // the rim along the outline
+                    QCOMPARE(Hex(Pixel(p->surface(), {30, 0})), Hex(0x000000));
             }
-            const auto p = Paint(look, size);
-            CheckOutline(*p, in, out);
-            QCOMPARE(Verdicts(p->faceRegion(), face), QString(face));
-            QCOMPARE(Verdicts(p->secondRegion(), second), QString(second));
-            if (shape >= 4 && shape <= 6) {
-                QVERIFY((p->faceRegion() - p->outerRegion()).isEmpty());
-                QVERIFY((p->secondRegion() - p->faceRegion()).isEmpty());
-            }
-            if (shape == 6) // the rim along the outline
-                QCOMPARE(Hex(Pixel(p->surface(), {30, 0})), Hex(0x000000));
         }
         for (const auto& [shape, left, right] : {std::tuple{1, 26, 75}, {2, 0, 50}, {3, 26, 50}}) {
             const auto p = Paint(PlainLook(0, shape), {75, 25});
@@ -226,7 +240,7 @@ private slots:
             const QString where = QString("align %1 \"%2\" at %3").arg(align).arg(caption, At(at));
             QVERIFY2((x < 0 || at.x() == x) && (y < 0 || at.y() == y), qPrintable(where));
             QCOMPARE(BoxOfColor(p->surface(), 0x0000C8), QRect(at, QSize(16, 16)));
-            const QRect ink = Ink(p->surface()), text = p->captionRect();
+            const QRect ink = BoxOfColor(p->surface(), 0x000000), text = p->captionRect();
             if (align == 4) {
                 QCOMPARE(text.top(), at.y() + 16 + 4);
                 QVERIFY(ink.top() > at.y() + 16);
@@ -244,81 +258,33 @@ private slots:
         }
     }
 
-    // Large images are centred on the button and the caption keeps the full width; slanted
-    // and picture outlines limit the caption.
-    void captionLimits() {
-        for (const auto& [size, align] : QList<QPair<int, int>>{{40, 1}, {48, 0}, {48, 4}}) {
-            ButtonLook look = PlainLook(0, 0);
-            look.caption = "Go";
-            look.picture = Picture(Kind::Icon, {size, size}, Qt::red, {}, Qt::red);
-            look.imageSize = qint16(size);
-            look.pictureAlign = align;
-            const auto p = Paint(look, {120, 60});
-            QCOMPARE(p->imagePosition(), QPoint((120 - size) / 2, (60 - size) / 2));
-            QCOMPARE(p->captionRect(),
-                     QRect(0, p->captionRect().top(), 120, p->captionRect().height()));
-        }
-        const int rows[][3] = {{0, 0, 75},  {1, 21, 75}, {2, 0, 58},
-                               {3, 21, 58}, {5, 0, 75},  {7, 3, 72}};
-        for (const auto& r : rows) {
-            ButtonLook look = PlainLook(0, r[0]);
-            look.caption = "Go";
-            if (r[0] == 7) {
-                look.picture = Picture(Kind::Bitmap, {75, 25}, Qt::white, {2, 2, 70, 20}, Qt::blue);
-                look.imageSize = 48;
-            }
-            const QRect text = Paint(look, {75, 25})->captionRect();
-            QCOMPARE(QList<int>({r[0], text.left(), text.right() + 1}),
-                     QList<int>({r[0], r[1], r[2]}));
-        }
-    }
-
-    // 60 x 24, style 2: ring 1 one pixel inside the border (left, top, right, bottom), ring 2
-    // two pixels inside; the border itself and the closed corners.
-    void softEdges() {
+    // Style 2, 60 x 24: for each state the pixel (30, 1) one inside the border, and the border
+    // with its closed corners; row y of an 80 x 30 face is shifted by -25 x y / H, halves
+    // rounded to even.
+    void soft() {
         const auto f = [](int a) { return ShiftColor(kSoftFace, a); };
-        const QList<quint32> blue{0xF0D1B5, 0xF7D7BD, 0xF0D1B5, 0xE7AE8C,
-                                  0xE7AE8C, 0xFFDFBF, 0xE7AE8C, 0xEF826B};
-        const QList<quint32> down{f(-22), f(-24), f(-24), f(10), f(-32), f(-32), f(5), f(16)};
-        const QList<QPair<int, QList<quint32>>> rows = {
-            {0, {f(-10), f(10), f(-24), f(-32), f(-5), f(16), f(-36), f(-48)}},
-            {kDefault, blue},
-            {kPressed, down},
-            {kChecked, down},
-            {kChecked | kDefault, blue},
-            {kHot,
-             {0x6BCBFF, 0x8CDBFF, 0x6BCBFF, 0x31B2FF, 0x31B2FF, 0xA6E9FF, 0x31B2FF, kHotFrame}},
-        };
-        const QList<QPoint> sides{{1, 12},  {30, 1},  {58, 12}, {30, 22}, {2, 12},
-                                  {30, 2},  {57, 12}, {30, 21}, {0, 12},  {30, 0},
-                                  {59, 12}, {30, 23}, {1, 1},   {58, 22}};
-        for (const auto& [flags, entries] : rows) {
+        constexpr quint32 border = 0x733C00;
+        const QList<QPoint> at{{30, 1}, {0, 12}, {30, 0}, {59, 12}, {30, 23}, {1, 1}, {58, 22}};
+        const std::tuple<int, quint32, quint32> rows[] = {{0, f(10), border},
+                                                          {kDefault, 0xF7D7BD, border},
+                                                          {kPressed, f(-24), border},
+                                                          {kChecked, f(-24), border},
+                                                          {kChecked | kDefault, 0xF7D7BD, border},
+                                                          {kHot, 0x8CDBFF, border},
+                                                          {kDefault | kNoFocus, f(10), border},
+                                                          {kDisabled, kSoftFace, f(-84)}};
+        for (const auto& [flags, ring, edge] : rows) {
             const QImage img = Paint(With(PlainLook(2, 0), flags), {60, 24})->surface();
             QStringList shown, wanted;
-            for (int i = 0; i < sides.size(); ++i) {
-                shown << Hex(Pixel(img, sides[i]));
-                wanted << Hex(i < 8 ? entries[i] : kBorder);
+            for (int i = 0; i < at.size(); ++i) {
+                shown << Hex(Pixel(img, at[i]));
+                wanted << Hex(i ? edge : ring);
             }
             QCOMPARE(shown, wanted);
         }
-    }
-
-    // Row y of the soft face is shifted by -25 x y / H, halves rounded to even; disabled,
-    // the face is plain and the border lighter; a default button without focus rectangle
-    // looks normal.
-    void softFace() {
-        const QImage img = Paint(PlainLook(2, 0), {80, 30})->surface();
-        for (const auto& [row, shift] :
-             QList<QPair<int, int>>{{3, -2}, {9, -8}, {15, -12}, {20, -17}})
-            QCOMPARE(Hex(Pixel(img, {40, row})), Hex(ShiftColor(kSoftFace, shift)));
-        const QImage off = Paint(With(PlainLook(2, 0), kDisabled), {60, 24})->surface();
-        QCOMPARE(Hex(Pixel(off, {30, 0})), Hex(ShiftColor(kSoftFace, -84)));
-        QCOMPARE(Hex(Pixel(off, {30, 1})), Hex(kSoftFace));
-        QCOMPARE(Hex(Pixel(off, {30, 21})), Hex(kSoftFace));
-        ButtonLook look = With(PlainLook(2, 0), kDefault);
-        look.showFocusRect = false;
-        QCOMPARE(Hex(Pixel(Paint(look, {60, 24})->surface(), {30, 1})),
-                 Hex(ShiftColor(kSoftFace, 10)));
+        const QImage tall = Paint(PlainLook(2, 0), {80, 30})->surface();
+        for (const auto& [row, shift] : {std::pair{3, -2}, {9, -8}, {15, -12}, {20, -17}})
+            QCOMPARE(Hex(Pixel(tall, {40, row})), Hex(f(shift)));
     }
 
     // Custom outlines: the default button framed along its face or second region, on hover
@@ -357,28 +323,25 @@ private slots:
     // checked).
     void sweep() {
         const int states[] = {0, kHot, kPressed, kChecked, kDefault, kDisabled};
-        for (int style = 0; style < 8; ++style) {
-            for (int shape = 0; shape < 9; ++shape) {
-                for (const int state : states) {
-                    ButtonLook look =
-                        With(shape >= 7 ? Custom(style, shape) : PlainLook(style, shape), state);
-                    look.caption = "Go";
-                    look.foreColor = look.hoverForeColor = 0x0000FF;
-                    int result = 0;
-                    const auto p = Paint(look, {60, 24}, &result);
-                    const QString where =
-                        QString("style %1 outline %2 state %3").arg(style).arg(shape).arg(state);
-                    QVERIFY2(result == 1 || result == 2, qPrintable(where));
-                    for (const QRect& r : QRegion(0, 0, 60, 24) - p->outerRegion()) {
-                        QCOMPARE(Hex(Pixel(p->surface(), r.topLeft())), Hex(kContainer));
-                        QCOMPARE(Hex(Pixel(p->surface(), r.bottomRight())), Hex(kContainer));
-                    }
-                    const bool inverse = style == 7 && (state == kPressed || state == kChecked);
-                    if (look.enabled)
-                        QVERIFY2(!BoxOfColor(p->surface(), inverse ? 0xFFFF00 : 0x0000FF).isEmpty(),
-                                 qPrintable(where));
-                }
+        for (int i = 0; i < 8 * 9 * 6; ++i) {
+            const int style = i / 54, shape = i / 6 % 9, state = states[i % 6];
+            ButtonLook look =
+                With(shape >= 7 ? Custom(style, shape) : PlainLook(style, shape), state);
+            look.caption = "Go";
+            look.foreColor = look.hoverForeColor = 0x0000FF;
+            int result = 0;
+            const auto p = Paint(look, {60, 24}, &result);
+            const QString where =
+                QString("style %1 outline %2 state %3").arg(style).arg(shape).arg(state);
+            QVERIFY2(result == 1 || result == 2, qPrintable(where));
+            for (const QRect& r : QRegion(0, 0, 60, 24) - p->outerRegion()) {
+                QCOMPARE(Hex(Pixel(p->surface(), r.topLeft())), Hex(kContainer));
+                QCOMPARE(Hex(Pixel(p->surface(), r.bottomRight())), Hex(kContainer));
             }
+            const bool inverse = style == 7 && (state == kPressed || state == kChecked);
+            if (look.enabled)
+                QVERIFY2(!BoxOfColor(p->surface(), inverse ? 0xFFFF00 : 0x0000FF).isEmpty(),
+                         qPrintable(where));
         }
     }
 };
