@@ -23,7 +23,6 @@ ButtonLook PlainLook(int style, int shape) {
     ButtonLook look;
     look.style = style;
     look.shape = shape;
-    look.caption.clear();
     look.backColor = look.hoverBackColor = look.gradientColor = 0x808080;
     look.foreColor = look.hoverForeColor = 0x000000;
     look.containerBackRgb = kContainer;
@@ -59,11 +58,10 @@ QString Hex(quint32 rgb) {
 // The bounding box of every pixel of the colour.
 QRect BoxOfColor(const QImage& image, quint32 rgb) {
     QRect box;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            if (Pixel(image, {x, y}) == rgb)
-                box |= QRect(x, y, 1, 1);
-        }
+    for (int i = 0; i < image.width() * image.height(); ++i) {
+        const QPoint at(i % image.width(), i / image.width());
+        if (Pixel(image, at) == rgb)
+            box |= QRect(at, QSize(1, 1));
     }
     return box;
 }
@@ -216,10 +214,16 @@ private slots:
                     QCOMPARE(Hex(Pixel(p->surface(), {30, 0})), Hex(0x000000));
             }
         }
-        for (const auto& [shape, left, right] : {std::tuple{1, 26, 75}, {2, 0, 50}, {3, 26, 50}}) {
-            const auto p = Paint(PlainLook(0, shape), {75, 25});
-            QCOMPARE(QList<int>({p->slant(), p->leftSlantOffset(), p->rightSlantPosition()}),
-                     QList<int>({26, left, right}));
+        // The slant and the caption's limits (75 x 25; shape 7 from a 60-pixel picture).
+        const int slanted[][5] = {
+            {1, 26, 75, 21, 75}, {2, 0, 50, 0, 58}, {3, 26, 50, 21, 58}, {7, 0, 75, 3, 57}};
+        for (const auto& [shape, left, right, textLeft, textRight] : slanted) {
+            ButtonLook look = shape == 7 ? Custom(0, 7) : PlainLook(0, shape);
+            look.caption = "Go";
+            const auto p = Paint(look, {75, 25});
+            QCOMPARE(QList<int>({p->slant(), p->leftSlantOffset(), p->rightSlantPosition(),
+                                 p->captionRect().left(), p->captionRect().right() + 1}),
+                     QList<int>({26, left, right, textLeft, textRight}));
         }
     }
 
