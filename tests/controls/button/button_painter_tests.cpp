@@ -18,11 +18,19 @@ enum Flags { kHot = 1, kPressed = 2, kDefault = 4, kChecked = 8, kDisabled = 16,
 constexpr quint32 kSoftFace = 0xB1B1B0; // style 2's face for BackColor 0x808080
 constexpr quint32 kHotFrame = 0x0096E7;
 
-// Plain RGB colours, no caption and an unsmoothed font, so that pixels are exact.
-ButtonLook PlainLook(int style, int shape) {
+// Plain RGB colours, no caption and an unsmoothed font, so that pixels are exact; the state
+// from the flags.
+ButtonLook PlainLook(int style, int shape, int flags = 0) {
     ButtonLook look;
     look.style = style;
     look.shape = shape;
+    look.hot = flags & (kHot | kPressed);
+    look.pressed = flags & kPressed;
+    look.defaultLook = flags & kDefault;
+    look.mode = flags & kChecked ? 1 : 0;
+    look.value = flags & kChecked;
+    look.enabled = !(flags & kDisabled);
+    look.showFocusRect = !(flags & kNoFocus);
     look.backColor = look.hoverBackColor = look.gradientColor = 0x808080;
     look.foreColor = look.hoverForeColor = 0x000000;
     look.containerBackRgb = kContainer;
@@ -77,20 +85,9 @@ std::shared_ptr<ButtonPicture> Picture(Kind kind, QSize size, QColor fill, QRect
     return p;
 }
 
-ButtonLook With(ButtonLook look, int flags) {
-    look.hot = flags & (kHot | kPressed);
-    look.pressed = flags & kPressed;
-    look.defaultLook = flags & kDefault;
-    look.mode = flags & kChecked ? 1 : 0;
-    look.value = flags & kChecked;
-    look.enabled = !(flags & kDisabled);
-    look.showFocusRect = !(flags & kNoFocus);
-    return look;
-}
-
 // An outline taken from a 60 x 24 picture: a blue pill on white.
-ButtonLook Custom(int style, int shape) {
-    ButtonLook look = PlainLook(style, shape);
+ButtonLook Custom(int style, int shape, int flags = 0) {
+    ButtonLook look = PlainLook(style, shape, flags);
     look.picture = Picture(Kind::Bitmap, {60, 24}, Qt::white, {2, 2, 56, 20}, QColor(0, 0, 200));
     look.imageSize = 48;
     return look;
@@ -121,54 +118,23 @@ QString Verdicts(const QRegion& region, const QString& points) {
 class PainterTests : public QObject {
     Q_OBJECT
 private slots:
+    // System colours from the palette (active or disabled), one without a palette role, an
+    // index past the table, and RGB with the top byte ignored.
     void resolve() {
-        const auto role = [](QPalette::ColorRole r, QPalette::ColorGroup g = QPalette::Active) {
-            return FromQColor(QApplication::palette().color(g, r));
-        };
-        // System colours from the palette, fixed ones without a palette role, and plain RGB
-        // with the top byte ignored.
-        const QList<QPair<quint32, quint32>> rows = {
-            {0x8000000F, role(QPalette::Button)},
-            {0x80000012, role(QPalette::ButtonText)},
-            {0x8000000E, role(QPalette::HighlightedText)},
-            {0x80000011, role(QPalette::Text, QPalette::Disabled)},
-            {0x80000015, role(QPalette::Shadow)},
-            {0x80000001, 0x808000},
-            {0x80000006, 0},
-            {0x800000FF, 0},
-            {0x00123456, 0x123456},
-            {0x01123456, 0x123456}};
-        for (const auto& [color, expected] : rows)
+        const QPalette pal = QApplication::palette();
+        QCOMPARE(Hex(ResolveColor(0x8000000F)), Hex(FromQColor(pal.color(QPalette::Button))));
+        QCOMPARE(Hex(ResolveColor(0x80000011)),
+                 Hex(FromQColor(pal.color(QPalette::Disabled, QPalette::Text))));
+        for (const auto& [color, expected] :
+             {std::pair{0x80000001u, 0x808000u}, {0x800000FFu, 0u}, {0x01123456u, 0x123456u}})
             QCOMPARE(Hex(ResolveColor(color)), Hex(expected));
     }
 
-    void derivedFaces() {
-        const quint32 rows[][5] = {
-            // style, face, shade, hover, checked for BackColor 0x808080, hover back 0x404040
-            {0, 0x808080, 0x808080, 0x404040, 0xE0E0DF},
-            {2, 0xB1B1B0, 0x929290, 0x707070, 0xE0E0DF},
-            {3, 0x808080, 0x8D8D8C, 0x404040, 0xADADAB},
-            {6, 0x808080, 0x808080, 0x404040, 0xE0E0DF},
-            {7, 0xA0A09F, 0x717170, 0x5F5F5F, 0x919190},
-        };
-        for (const auto& r : rows) {
-            ButtonLook look = PlainLook(int(r[0]), 0);
-            look.hoverBackColor = 0x404040;
-            ButtonPainter p;
-            p.UpdateBackColor(look);
-            QCOMPARE(QList<quint32>({p.faceColor(), p.faceShadeColor(), p.hoverFaceColor(),
-                                     p.checkedFaceColor()}),
-                     QList<quint32>({r[1], r[2], r[3], r[4]}));
-        }
-    }
-
-    // Rows "style/outline ... (x: disabled) | size | points the outline holds | points where the
-    // window shows the container | verdicts "x,y+" (inside) or "x,y-" of the face region | of
-    // the second (inner rim) region". 40 x 20: the corners each style cuts (style 3 only when
-    // enabled). 75 x 25: S = 26, slanted edges at 45 degrees. 60 x 20 ellipses: the face inset
-    // by one, the rim by two. 30 x 12 picture outlines: every pixel unlike the top-left one,
-    // less that colour inside; the face inset by one, the second region the outline shrunk by
-    // one.
+    // "Style/outline ... (x: disabled)|size|points the outline holds|points where the window
+    // shows the container|verdicts "x,y+" (inside) or "x,y-" of the face region|of the second
+    // (inner rim) region". 75 x 25: S = 26, slants at 45 degrees. Ellipses: the face inset by
+    // one, the rim by two. Picture outlines: every pixel unlike the top-left one, less that
+    // colour inside; the face inset by one, the second region the outline shrunk by one.
     void outlines() {
         const char* rows[] = {
             "0/0 4/0 5/0 6/0 3/0x|40,20|0,0 39,0 0,19 39,19|||",
@@ -188,8 +154,8 @@ private slots:
             const QSize size(Pts(f[1])[0].x(), Pts(f[1])[0].y());
             for (const QString& c : f[0].split(' ')) {
                 const int shape = c[2].digitValue();
-                ButtonLook look = PlainLook(c[0].digitValue(), shape);
-                look.enabled = !c.endsWith('x');
+                ButtonLook look =
+                    PlainLook(c[0].digitValue(), shape, c.endsWith('x') ? kDisabled : 0);
                 if (shape >= 7) { // blue below row 4, with a white hole
                     auto p = Picture(Kind::Bitmap, size, Qt::white, {0, 4, 30, 8}, Qt::blue);
                     QPainter(&p->image).fillRect(QRect(10, 6, 2, 2), Qt::white);
@@ -255,9 +221,6 @@ private slots:
                 const int gap = align < 2 ? ink.left() - at.x() - 16 : at.x() - ink.right() - 1;
                 const bool beside = align == 1 || align == 3; // else at the edge
                 QVERIFY2(beside ? gap >= 3 && gap <= 8 : gap > 8, qPrintable(where));
-                if (beside) // image and caption centred as a group
-                    QVERIFY(qAbs(qMin(at.x(), ink.left()) + qMax(at.x() + 15, ink.right()) - 119) <=
-                            6);
             }
         }
     }
@@ -278,7 +241,7 @@ private slots:
                                                           {kDefault | kNoFocus, f(10), border},
                                                           {kDisabled, kSoftFace, f(-84)}};
         for (const auto& [flags, ring, edge] : rows) {
-            const QImage img = Paint(With(PlainLook(2, 0), flags), {60, 24})->surface();
+            const QImage img = Paint(PlainLook(2, 0, flags), {60, 24})->surface();
             QStringList shown, wanted;
             for (int i = 0; i < at.size(); ++i) {
                 shown << Hex(Pixel(img, at[i]));
@@ -303,7 +266,7 @@ private slots:
             {0, 8, kHot, 2, 0x00A000}, // the hover face
         };
         for (const auto& [style, shape, flags, y, expected] : rows) {
-            ButtonLook look = With(Custom(int(style), int(shape)), int(flags));
+            ButtonLook look = Custom(int(style), int(shape), int(flags));
             look.hoverBackColor = 0x00A000;
             int result = 0;
             const auto p = Paint(look, {60, 24}, &result);
@@ -311,41 +274,36 @@ private slots:
             QCOMPARE(Hex(Pixel(p->windowImage(), QPoint(30, int(y)))), Hex(expected));
             QVERIFY(Pixel(p->surface(), QPoint(30, int(y))) != expected);
         }
-        const auto same = Paint(With(Custom(0, 7), kHot), {60, 24});
-        QCOMPARE(same->windowImage(), same->surface()); // hover face equals the face
         const QList<QPair<int, QRect>> pressed = {
             {0, {3, 3, 54, 18}}, {1, {2, 2, 56, 18}}, {3, {4, 2, 54, 20}}, {6, {2, 4, 54, 18}}};
         for (const auto& [click, block] : pressed) {
-            ButtonLook look = With(Custom(6, 7), kPressed);
+            ButtonLook look = Custom(6, 7, kPressed);
             look.customClick = click;
             QCOMPARE(BoxOfColor(Paint(look, {60, 24})->surface(), 0xC80000), block);
         }
     }
 
-    // Every style, outline and state paints, shows the result, keeps the container colour
-    // outside the outline and paints the caption inside (style 7 inverts it when pressed or
-    // checked).
+    // Every style/outline/state paints, shows the result, keeps the container colour outside
+    // the outline and paints the caption inside (style 7 inverts it when pressed or checked).
     void sweep() {
         const int states[] = {0, kHot, kPressed, kChecked, kDefault, kDisabled};
         for (int i = 0; i < 8 * 9 * 6; ++i) {
             const int style = i / 54, shape = i / 6 % 9, state = states[i % 6];
-            ButtonLook look =
-                With(shape >= 7 ? Custom(style, shape) : PlainLook(style, shape), state);
+            ButtonLook look = (shape >= 7 ? Custom : PlainLook)(style, shape, state);
             look.caption = "Go";
             look.foreColor = look.hoverForeColor = 0x0000FF;
             int result = 0;
             const auto p = Paint(look, {60, 24}, &result);
-            const QString where =
-                QString("style %1 outline %2 state %3").arg(style).arg(shape).arg(state);
-            QVERIFY2(result == 1 || result == 2, qPrintable(where));
+            const QByteArray where =
+                QString("%1/%2/%3").arg(style).arg(shape).arg(state).toLatin1();
+            QVERIFY2(result == 1 || result == 2, where);
             for (const QRect& r : QRegion(0, 0, 60, 24) - p->outerRegion()) {
                 QCOMPARE(Hex(Pixel(p->surface(), r.topLeft())), Hex(kContainer));
                 QCOMPARE(Hex(Pixel(p->surface(), r.bottomRight())), Hex(kContainer));
             }
             const bool inverse = style == 7 && (state == kPressed || state == kChecked);
             if (look.enabled)
-                QVERIFY2(!BoxOfColor(p->surface(), inverse ? 0xFFFF00 : 0x0000FF).isEmpty(),
-                         qPrintable(where));
+                QVERIFY2(!BoxOfColor(p->surface(), inverse ? 0xFFFF00 : 0x0000FF).isEmpty(), where);
         }
     }
 };
