@@ -55,12 +55,12 @@ std::unique_ptr<ButtonPainter> Paint(const ButtonLook& look, QSize size, int* re
     return p;
 }
 
-quint32 Pixel(const QImage& image, QPoint at) {
-    return FromQColor(image.pixelColor(at));
-}
-
 QString Hex(quint32 rgb) {
     return QStringLiteral("0x%1").arg(rgb, 6, 16, QLatin1Char('0'));
+}
+
+QString HexAt(const QImage& image, QPoint at) {
+    return Hex(FromQColor(image.pixelColor(at)));
 }
 
 // The bounding box of every pixel of the colour.
@@ -68,7 +68,7 @@ QRect BoxOfColor(const QImage& image, quint32 rgb) {
     QRect box;
     for (int i = 0; i < image.width() * image.height(); ++i) {
         const QPoint at(i % image.width(), i / image.width());
-        if (Pixel(image, at) == rgb)
+        if (FromQColor(image.pixelColor(at)) == rgb)
             box |= QRect(at, QSize(1, 1));
     }
     return box;
@@ -93,15 +93,15 @@ ButtonLook Custom(int style, int shape, int flags = 0) {
     return look;
 }
 
-QString At(QPoint p) {
-    return QStringLiteral("%1,%2").arg(p.x()).arg(p.y());
-}
-
-// Points written as "x,y x,y ..."; a "+" or "-" after a point is ignored.
-QList<QPoint> Pts(QString text) {
+// Points written as "x,y x,y ..." (a "+" or "-" after a point is ignored); with a mark, only
+// the points followed by it.
+QList<QPoint> Pts(const QString& text, QChar mark = QChar()) {
     QList<QPoint> points;
-    for (const QString& p : text.remove('+').remove('-').split(' ', Qt::SkipEmptyParts))
-        points << QPoint(p.section(',', 0, 0).toInt(), p.section(',', 1).toInt());
+    for (QString p : text.split(' ', Qt::SkipEmptyParts)) {
+        if (mark.isNull() || p.endsWith(mark))
+            points << QPoint(p.section(',', 0, 0).toInt(),
+                             p.remove('+').remove('-').section(',', 1).toInt());
+    }
     return points;
 }
 
@@ -109,7 +109,7 @@ QList<QPoint> Pts(QString text) {
 QString Verdicts(const QRegion& region, const QString& points) {
     QStringList out;
     for (const QPoint& pt : Pts(points))
-        out << At(pt) + (region.contains(pt) ? "+" : "-");
+        out << QString("%1,%2%3").arg(pt.x()).arg(pt.y()).arg(region.contains(pt) ? '+' : '-');
     return out.join(' ');
 }
 
@@ -130,24 +130,47 @@ private slots:
             QCOMPARE(Hex(ResolveColor(color)), Hex(expected));
     }
 
-    // "Style/outline ... (x: disabled)|size|points the outline holds|points where the window
-    // shows the container|verdicts "x,y+" (inside) or "x,y-" of the face region|of the second
-    // (inner rim) region". 75 x 25: S = 26, slants at 45 degrees. Ellipses: the face inset by
-    // one, the rim by two. Picture outlines: every pixel unlike the top-left one, less that
-    // colour inside; the face inset by one, the second region the outline shrunk by one.
+    // The colour shift: plain adds to each channel, clamped (128 in green and blue rounds to
+    // 129); proportional moves blue by amount x blue / 192, truncated; inverting flips each
+    // channel. Style, face, shade, hover and checked for BackColor 0x808080, hover 0x404040.
+    void colours() {
+        QCOMPARE(QList<quint32>({ShiftColor(0x808080, -16), ShiftColor(0xFFFFFF, 100),
+                                 ShiftColor(0x101010, -100),
+                                 ShiftColor(0xFF0000, -100, ShiftKind::Proportional),
+                                 ShiftColor(0xF0F0F0, 40, ShiftKind::Inverting)}),
+                 QList<quint32>({0x717170, 0xFFFFFF, 0, 0x7B0000, 0}));
+        for (const auto& r : {std::array<quint32, 5>{0, 0x808080, 0x808080, 0x404040, 0xE0E0DF},
+                              {2, 0xB1B1B0, 0x929290, 0x707070, 0xE0E0DF},
+                              {3, 0x808080, 0x8D8D8C, 0x404040, 0xADADAB},
+                              {7, 0xA0A09F, 0x717170, 0x5F5F5F, 0x919190}}) {
+            ButtonLook look = PlainLook(int(r[0]), 0);
+            look.hoverBackColor = 0x404040;
+            ButtonPainter p;
+            p.UpdateBackColor(look);
+            QCOMPARE(QList<quint32>({r[0], p.faceColor(), p.faceShadeColor(), p.hoverFaceColor(),
+                                     p.checkedFaceColor()}),
+                     QList<quint32>(r.begin(), r.end()));
+        }
+    }
+
+    // "Style/outline ... (x: disabled)|size|verdicts "x,y+" (inside) or "x,y-" of the outline
+    // (outside it the window shows the container)|of the face region|of the second (inner rim)
+    // region". 75 x 25: S = 26, slants at 45 degrees. Ellipses: the face inset by one, the rim
+    // by two. Picture outlines: every pixel unlike the top-left one, less that colour inside;
+    // the face inset by one, the second region the outline shrunk by one.
     void outlines() {
         const char* rows[] = {
-            "0/0 4/0 5/0 6/0 3/0x|40,20|0,0 39,0 0,19 39,19|||",
-            "1/0|40,20|1,0 0,1 38,19|0,0 39,0 0,19 39,19||",
-            "3/0|40,20|1,0 38,0|0,0 39,0 0,19 39,19||",
-            "2/0 7/0|40,20|2,0 1,1 0,2 37,0 38,1 38,18|0,0 1,0 0,1 39,0 38,0 39,1 0,19 0,18 1,19 "
-            "39,19 38,19 39,18||",
-            "0/1|75,25|0,0 74,0 24,24 74,24 11,11|0,24 23,24 10,11||",
-            "0/2|75,25|0,0 49,0 0,24 73,24 60,11|50,0 74,0 74,23 62,11||",
-            "0/3|75,25|0,0 49,0 24,24 73,24|50,0 74,0 0,24 23,24||",
-            "0/4 0/5 0/6|60,20|30,0 0,10 59,10|0,0 59,19|30,0- 0,10- 1,10+ 58,10+ 59,10-|1,10- "
-            "2,10+ 57,10+ 58,10-",
-            "0/7 0/8|30,12|0,4 29,11 12,7|0,3 10,6 11,7|0,5- 1,5+ 5,11-|1,4- 1,5+ 9,6-",
+            "0/0 4/0 5/0 6/0 3/0x|40,20|0,0+ 39,0+ 0,19+ 39,19+||",
+            "1/0|40,20|1,0+ 0,1+ 38,19+ 0,0- 39,0- 0,19- 39,19-||",
+            "3/0|40,20|1,0+ 38,0+ 0,0- 39,0- 0,19- 39,19-||",
+            "2/0 7/0|40,20|2,0+ 1,1+ 0,2+ 37,0+ 38,1+ 38,18+ 0,0- 1,0- 0,1- 39,0- 38,0- 39,1- "
+            "0,19- 0,18- 1,19- 39,19- 38,19- 39,18-||",
+            "0/1|75,25|0,0+ 74,0+ 24,24+ 74,24+ 11,11+ 0,24- 23,24- 10,11-||",
+            "0/2|75,25|0,0+ 49,0+ 0,24+ 73,24+ 60,11+ 50,0- 74,0- 74,23- 62,11-||",
+            "0/3|75,25|0,0+ 49,0+ 24,24+ 73,24+ 50,0- 74,0- 0,24- 23,24-||",
+            "0/4 0/5 0/6|60,20|30,0+ 0,10+ 59,10+ 0,0- 59,19-|30,0- 0,10- 1,10+ 58,10+ "
+            "59,10-|1,10- 2,10+ 57,10+ 58,10-",
+            "0/7 0/8|30,12|0,4+ 29,11+ 12,7+ 0,3- 10,6- 11,7-|0,5- 1,5+ 5,11-|1,4- 1,5+ 9,6-",
         };
         for (const QString row : rows) {
             const QStringList f = row.split('|');
@@ -163,21 +186,13 @@ private slots:
                     look.imageSize = 48;
                 }
                 const auto p = Paint(look, size);
-                for (const QPoint& pt : Pts(f[2]))
-                    QVERIFY2(p->outerRegion().contains(pt), qPrintable(c + " " + At(pt) + " cut"));
-                for (const QPoint& pt : Pts(f[3])) {
-                    QVERIFY2(!p->outerRegion().contains(pt),
-                             qPrintable(c + " " + At(pt) + " kept"));
-                    QCOMPARE(Hex(Pixel(p->windowImage(), pt)), Hex(kContainer));
-                }
-                QCOMPARE(Verdicts(p->faceRegion(), f[4]), f[4]);
-                QCOMPARE(Verdicts(p->secondRegion(), f[5]), f[5]);
-                if (shape >= 4 && shape <= 6) {
-                    QVERIFY((p->faceRegion() - p->outerRegion()).isEmpty());
-                    QVERIFY((p->secondRegion() - p->faceRegion()).isEmpty());
-                }
+                QCOMPARE(c + " " + Verdicts(p->outerRegion(), f[2]), c + " " + f[2]);
+                for (const QPoint& pt : Pts(f[2], '-'))
+                    QCOMPARE(HexAt(p->windowImage(), pt), Hex(kContainer));
+                QCOMPARE(Verdicts(p->faceRegion(), f[3]), f[3]);
+                QCOMPARE(Verdicts(p->secondRegion(), f[4]), f[4]);
                 if (shape == 6) // the rim along the outline
-                    QCOMPARE(Hex(Pixel(p->surface(), {30, 0})), Hex(0x000000));
+                    QCOMPARE(HexAt(p->surface(), {30, 0}), Hex(0x000000));
             }
         }
         // The slant and the caption's limits (75 x 25; shape 7 from a 60-pixel picture).
@@ -193,9 +208,9 @@ private slots:
         }
     }
 
-    // 120 x 60, a 16-pixel image: its place for each PictureAlign and the gap to the caption.
+    // 120 x 60, a 16-pixel image: alignment, caption, and the image's x and y (-1: not fixed by
+    // the alignment alone); its gap to the caption.
     void pictureAlign() {
-        // Alignment, caption, and the image's x and y (-1: not fixed by the alignment alone).
         const std::tuple<int, const char*, int, int> rows[] = {
             {0, "Go", 4, 22},  {1, "Go", -1, 22}, {1, "", 4, 22},    {2, "Go", 100, 22},
             {3, "Go", -1, 22}, {3, "", 100, 22},  {4, "Go", 52, -1}, {5, "Go", 52, -1},
@@ -207,8 +222,7 @@ private slots:
             look.pictureAlign = align;
             const auto p = Paint(look, {120, 60});
             const QPoint at = p->imagePosition();
-            const QString where = QString("align %1 \"%2\" at %3").arg(align).arg(caption, At(at));
-            QVERIFY2((x < 0 || at.x() == x) && (y < 0 || at.y() == y), qPrintable(where));
+            QCOMPARE(QPoint(x < 0 ? at.x() : x, y < 0 ? at.y() : y), at);
             QCOMPARE(BoxOfColor(p->surface(), 0x0000C8), QRect(at, QSize(16, 16)));
             const QRect ink = BoxOfColor(p->surface(), 0x000000), text = p->captionRect();
             if (align == 4) {
@@ -220,59 +234,53 @@ private slots:
             } else if (!ink.isEmpty()) {
                 const int gap = align < 2 ? ink.left() - at.x() - 16 : at.x() - ink.right() - 1;
                 const bool beside = align == 1 || align == 3; // else at the edge
-                QVERIFY2(beside ? gap >= 3 && gap <= 8 : gap > 8, qPrintable(where));
+                QVERIFY2(beside ? gap >= 3 && gap <= 8 : gap > 8, qPrintable(QString::number(gap)));
             }
         }
     }
 
-    // Style 2, 60 x 24: for each state the pixel (30, 1) one inside the border, and the border
-    // with its closed corners; row y of an 80 x 30 face is shifted by -25 x y / H, halves
-    // rounded to even.
+    // Style 2, 60 x 24: per state the pixel (30, 1) inside the border, the border and its closed
+    // corners; row y of an 80 x 30 face is shifted by -25 x y / H, halves rounded to even.
     void soft() {
         const auto f = [](int a) { return ShiftColor(kSoftFace, a); };
-        constexpr quint32 border = 0x733C00;
         const QList<QPoint> at{{30, 1}, {0, 12}, {30, 0}, {59, 12}, {30, 23}, {1, 1}, {58, 22}};
-        const std::tuple<int, quint32, quint32> rows[] = {{0, f(10), border},
-                                                          {kDefault, 0xF7D7BD, border},
-                                                          {kPressed, f(-24), border},
-                                                          {kChecked, f(-24), border},
-                                                          {kChecked | kDefault, 0xF7D7BD, border},
-                                                          {kHot, 0x8CDBFF, border},
-                                                          {kDefault | kNoFocus, f(10), border},
-                                                          {kDisabled, kSoftFace, f(-84)}};
-        for (const auto& [flags, ring, edge] : rows) {
+        const std::pair<int, quint32> rows[] = {{0, f(10)},
+                                                {kDefault, 0xF7D7BD},
+                                                {kPressed, f(-24)},
+                                                {kChecked, f(-24)},
+                                                {kChecked | kDefault, 0xF7D7BD},
+                                                {kHot, 0x8CDBFF},
+                                                {kDefault | kNoFocus, f(10)},
+                                                {kDisabled, kSoftFace}};
+        for (const auto& [flags, ring] : rows) {
             const QImage img = Paint(PlainLook(2, 0, flags), {60, 24})->surface();
-            QStringList shown, wanted;
-            for (int i = 0; i < at.size(); ++i) {
-                shown << Hex(Pixel(img, at[i]));
-                wanted << Hex(i ? edge : ring);
-            }
-            QCOMPARE(shown, wanted);
+            const quint32 edge = flags == kDisabled ? f(-84) : 0x733C00;
+            for (int i = 0; i < at.size(); ++i)
+                QCOMPARE(QString::number(flags) + " " + HexAt(img, at[i]),
+                         QString::number(flags) + " " + Hex(i ? edge : ring));
         }
         const QImage tall = Paint(PlainLook(2, 0), {80, 30})->surface();
         for (const auto& [row, shift] : {std::pair{3, -2}, {9, -8}, {15, -12}, {20, -17}})
-            QCOMPARE(Hex(Pixel(tall, {40, row})), Hex(f(shift)));
+            QCOMPARE(HexAt(tall, {40, row}), Hex(f(shift)));
     }
 
     // Custom outlines: the default button framed along its face or second region, on hover
-    // the whole outline; pressed, the picture shrinks by one pixel or moves for CustomClick.
+    // the whole outline (style 0: in the hover face); pressed, the picture shrinks by one
+    // pixel or moves for CustomClick.
     void customOutlines() {
-        const quint32 classic = ShiftColor(0x808080, -160);
-        const quint32 rows[][5] = {
-            {0, 7, kDefault, 2, classic},
-            {0, 8, kDefault, 3, classic},
-            {0, 7, kDefault | kChecked, 2, ShiftColor(0x808080, -32)},
-            {2, 7, kHot, 2, kHotFrame},
-            {0, 8, kHot, 2, 0x00A000}, // the hover face
-        };
+        const quint32 classic = ShiftColor(0x808080, -160), checked = ShiftColor(0x808080, -32);
+        const quint32 rows[][5] = {{0, 7, kDefault, 2, classic},
+                                   {0, 8, kDefault, 3, classic},
+                                   {0, 7, kDefault | kChecked, 2, checked},
+                                   {2, 7, kHot, 2, kHotFrame},
+                                   {0, 8, kHot, 2, 0x00A000}};
         for (const auto& [style, shape, flags, y, expected] : rows) {
             ButtonLook look = Custom(int(style), int(shape), int(flags));
             look.hoverBackColor = 0x00A000;
             int result = 0;
             const auto p = Paint(look, {60, 24}, &result);
             QCOMPARE(result, 2);
-            QCOMPARE(Hex(Pixel(p->windowImage(), QPoint(30, int(y)))), Hex(expected));
-            QVERIFY(Pixel(p->surface(), QPoint(30, int(y))) != expected);
+            QCOMPARE(HexAt(p->windowImage(), QPoint(30, int(y))), Hex(expected));
         }
         const QList<QPair<int, QRect>> pressed = {
             {0, {3, 3, 54, 18}}, {1, {2, 2, 56, 18}}, {3, {4, 2, 54, 20}}, {6, {2, 4, 54, 18}}};
@@ -298,8 +306,8 @@ private slots:
                 QString("%1/%2/%3").arg(style).arg(shape).arg(state).toLatin1();
             QVERIFY2(result == 1 || result == 2, where);
             for (const QRect& r : QRegion(0, 0, 60, 24) - p->outerRegion()) {
-                QCOMPARE(Hex(Pixel(p->surface(), r.topLeft())), Hex(kContainer));
-                QCOMPARE(Hex(Pixel(p->surface(), r.bottomRight())), Hex(kContainer));
+                QCOMPARE(HexAt(p->surface(), r.topLeft()), Hex(kContainer));
+                QCOMPARE(HexAt(p->surface(), r.bottomRight()), Hex(kContainer));
             }
             const bool inverse = style == 7 && (state == kPressed || state == kChecked);
             if (look.enabled)
