@@ -145,10 +145,9 @@ private slots:
                               {7, 0xA0A09F, 0x717170, 0x5F5F5F, 0x919190}}) {
             ButtonLook look = PlainLook(int(r[0]), 0);
             look.hoverBackColor = 0x404040;
-            ButtonPainter p;
-            p.UpdateBackColor(look);
-            QCOMPARE(QList<quint32>({r[0], p.faceColor(), p.faceShadeColor(), p.hoverFaceColor(),
-                                     p.checkedFaceColor()}),
+            const auto p = Paint(look, {10, 10});
+            QCOMPARE(QList<quint32>({r[0], p->faceColor(), p->faceShadeColor(), p->hoverFaceColor(),
+                                     p->checkedFaceColor()}),
                      QList<quint32>(r.begin(), r.end()));
         }
     }
@@ -208,24 +207,29 @@ private slots:
         }
     }
 
-    // 120 x 60, a 16-pixel image: alignment, caption, and the image's x and y (-1: not fixed by
-    // the alignment alone); its gap to the caption.
+    // 120 x 60: alignment, caption, the image's x and y (-1: not fixed by the alignment alone)
+    // and size; its gap to the caption. Images over 32 pixels are centred, the caption keeps
+    // the full width.
     void pictureAlign() {
-        const std::tuple<int, const char*, int, int> rows[] = {
-            {0, "Go", 4, 22},  {1, "Go", -1, 22}, {1, "", 4, 22},    {2, "Go", 100, 22},
-            {3, "Go", -1, 22}, {3, "", 100, 22},  {4, "Go", 52, -1}, {5, "Go", 52, -1},
+        const std::tuple<int, const char*, int, int, int> rows[] = {
+            {0, "Go", 4, 22, 16},   {1, "Go", -1, 22, 16}, {1, "", 4, 22, 16},
+            {2, "Go", 100, 22, 16}, {3, "Go", -1, 22, 16}, {3, "", 100, 22, 16},
+            {4, "Go", 52, -1, 16},  {5, "Go", 52, -1, 16}, {4, "Go", 36, 6, 48},
         };
-        for (const auto& [align, caption, x, y] : rows) {
+        for (const auto& [align, caption, x, y, size] : rows) {
             ButtonLook look = PlainLook(6, 0); // style 6: no edges at rest
             look.caption = caption;
-            look.picture = Picture(Kind::Icon, {16, 16}, QColor(200, 0, 0), {}, Qt::black);
+            look.picture = Picture(Kind::Icon, {size, size}, QColor(200, 0, 0), {}, Qt::black);
+            look.imageSize = qint16(size);
             look.pictureAlign = align;
             const auto p = Paint(look, {120, 60});
             const QPoint at = p->imagePosition();
             QCOMPARE(QPoint(x < 0 ? at.x() : x, y < 0 ? at.y() : y), at);
-            QCOMPARE(BoxOfColor(p->surface(), 0x0000C8), QRect(at, QSize(16, 16)));
+            QCOMPARE(BoxOfColor(p->surface(), 0x0000C8), QRect(at, QSize(size, size)));
             const QRect ink = BoxOfColor(p->surface(), 0x000000), text = p->captionRect();
-            if (align == 4) {
+            if (size > 32) {
+                QCOMPARE(QList<int>({text.left(), text.right()}), QList<int>({0, 119}));
+            } else if (align == 4) {
                 QCOMPARE(text.top(), at.y() + 16 + 4);
                 QVERIFY(ink.top() > at.y() + 16);
             } else if (align == 5) {

@@ -46,8 +46,7 @@ struct EventLog {
         QObject::connect(b, &B::MouseOnButton, b, rec("MouseOnButton"));
         QObject::connect(b, &B::PropertyChanged, b, [this](const QString& k) { marks << k; });
     }
-    QStringList events;
-    QStringList marks;
+    QStringList events, marks;
 };
 
 // A top-level container holding buttons of 75 x 25 pixels, new or restored from a bag, with
@@ -84,13 +83,6 @@ struct Form {
     QStringList messages;
 };
 
-// A picture as comparable values (its kind, pixels and hot spot).
-QVariant Describe(const PictureRef& p) {
-    return p ? QVariantList{int(p->kind), p->image.convertToFormat(QImage::Format_ARGB32),
-                            p->hotSpot}
-             : QVariantList{};
-}
-
 // The stored properties other than pictures and the font, with their types.
 // clang-format off
 #define ZORV_PROPERTIES(X)                                                                         \
@@ -102,9 +94,14 @@ QVariant Describe(const PictureRef& p) {
     X(HoverForeColor, OleColor) X(HoverBackColor, OleColor)
 // clang-format on
 
-// Every stored property of a button, by name.
+// Every stored property of a button, by name; a picture as its kind, pixels and hot spot.
 QVariantMap Snapshot(const B& b) {
     const QFont f = b.Font();
+    const auto Describe = [](const PictureRef& p) {
+        return p ? QVariantList{int(p->kind), p->image.convertToFormat(QImage::Format_ARGB32),
+                                p->hotSpot}
+                 : QVariantList{};
+    };
 #define ZORV_GET(N, T) {#N, QVariant::fromValue(b.N())},
     return {ZORV_PROPERTIES(ZORV_GET){"Picture", Describe(b.Picture())},
             {"MouseIcon", Describe(b.MouseIcon())},
