@@ -3,6 +3,7 @@
 #include "button_painter.h"
 
 #include <QApplication>
+#include <QBitmap>
 #include <QPainter>
 #include <QPalette>
 #include <QTest>
@@ -65,13 +66,8 @@ QString HexAt(const QImage& image, QPoint at) {
 
 // The bounding box of every pixel of the colour.
 QRect BoxOfColor(const QImage& image, quint32 rgb) {
-    QRect box;
-    for (int i = 0; i < image.width() * image.height(); ++i) {
-        const QPoint at(i % image.width(), i / image.width());
-        if (FromQColor(image.pixelColor(at)) == rgb)
-            box |= QRect(at, QSize(1, 1));
-    }
-    return box;
+    const QImage mask = image.createMaskFromColor(ToQColor(rgb).rgb(), Qt::MaskOutColor);
+    return QRegion(QBitmap::fromImage(mask)).boundingRect();
 }
 
 // A picture of the size filled with `fill`, with a block of `color` in it.
@@ -263,6 +259,12 @@ private slots:
                 QCOMPARE(QString::number(flags) + " " + HexAt(img, at[i]),
                          QString::number(flags) + " " + Hex(i ? edge : ring));
         }
+        // At rest, ring 1 (left, top, right, bottom) and ring 2.
+        const QImage img = Paint(PlainLook(2, 0), {60, 24})->surface();
+        const int ring[][3] = {{1, 12, -10}, {30, 1, 10}, {58, 12, -24}, {30, 22, -32},
+                               {2, 12, -5},  {30, 2, 16}, {57, 12, -36}, {30, 21, -48}};
+        for (const auto& [x, y, shift] : ring)
+            QCOMPARE(HexAt(img, {x, y}), Hex(f(shift)));
         const QImage tall = Paint(PlainLook(2, 0), {80, 30})->surface();
         for (const auto& [row, shift] : {std::pair{3, -2}, {9, -8}, {15, -12}, {20, -17}})
             QCOMPARE(HexAt(tall, {40, row}), Hex(f(shift)));

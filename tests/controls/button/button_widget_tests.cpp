@@ -242,8 +242,7 @@ private slots:
             "ForeColor=255|0 0xff 0x8000000f",
             "HoverForeColor=65280 ForeColor=255|2 0xff00 0x8000000f",
             "BackColor=255|0 0x80000012 0xff",
-            "GradientMode=1 GradientColor=65280 HoverBackColor=0x8000000F BackColor=255|1 "
-            "0x80000012 0xff00",
+            "GradientMode=1 GradientColor=9 HoverBackColor=0x8000000F BackColor=5|1 0x80000012 0x9",
             "GradientMode=2 GradientColor=255|0 0x80000012 0xff",
             "GradientColor=255|0 0x80000012 0x8000000f",
             "BackColor=255 GradientColor=65280 GradientMode=3 GradientMode=0|0 0x80000012 0xff",
