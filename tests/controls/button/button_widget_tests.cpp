@@ -280,7 +280,7 @@ private slots:
                   "Picture=bitmap PictureAlign=2 PictureSize=2 Mode=1 Value=true "
                   "ShowFocusRect=false FontStyle=10 ForeColor=0x123456 BackColor=0xCCDD "
                   "GradientColor=0xAA00 GradientMode=3 HoverForeColor=0x654321 "
-                  "HoverBackColor=0xAA Enabled=false");
+                  "HoverBackColor=0xAA Enabled=false MousePointer=99");
         b->DelayDrawing(false);
         const QVariantMap saved = Snapshot(*b);
         for (auto it = saved.cbegin(); it != saved.cend(); ++it)
@@ -294,6 +294,7 @@ private slots:
         QCOMPARE(Snapshot(*restored), saved);
         QVERIFY(!restored->DrawingDelayed());
         QCOMPARE(restored->AccessKey(), QChar('v'));
+        QCOMPARE(restored->cursor().hotSpot(), QPoint(5, 0)); // the mouse icon
     }
 
     // "Key stored shown": one stored value ('text, 1.5, true or a number) and what the restored
@@ -364,7 +365,6 @@ private slots:
                                 Qt::Key_Shift, Qt::Key_Left, Qt::Key_Down};
         for (const QString row : rows) {
             const int mode = row[0].digitValue();
-            const bool value = row[1] == '+';
             Form form;
             B* b = form.Add();
             b->setMode(mode);
@@ -395,7 +395,7 @@ private slots:
             }
             QCOMPARE(log.events.join('|'), row.section('|', 1).replace("@", " 0 300 150"));
             QCOMPARE(QList<bool>({b->Value(), sibling && sibling->Value(), b->Look().pressed}),
-                     QList<bool>({value, mode == 2 && !value, false}));
+                     QList<bool>({row[1] == '+', mode == 2 && row[1] == '-', false}));
         }
     }
 
