@@ -193,9 +193,6 @@ public:
             [&] { return app::Download().TotalSize == size && app::Download().Received == size; },
             timeoutMs);
     }
-    bool waitForMessage() const {
-        return testsupport::waitUntil([&] { return !ui.messages.isEmpty(); });
-    }
 
     // The enabled states of Update, Pause, Stop, Exit, Run as a string like "01010".
     QString buttons() const {
