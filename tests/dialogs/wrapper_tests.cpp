@@ -643,6 +643,11 @@ private slots:
         QCOMPARE(QList<QByteArray>({ConvertFilter(""), FilterLookup("Text", 1),
                                     FilterLookup(ZB("Text~*.txt"), 1)}),
                  QList<QByteArray>({ZB("~~"), {}, ZB("Text~*.txt")}));
+        // A file's title is what follows its last separator; a folder or nothing has none.
+        GCommonDialog g;
+        QCOMPARE(QStringList({g.VBGetFileTitle("/tmp/a/name.txt"), g.VBGetFileTitle("C:\\d\\f.txt"),
+                              g.VBGetFileTitle("dir/"), g.VBGetFileTitle("")}),
+                 QStringList({"name.txt", "f.txt", "", ""}));
     }
 
     void parseMultiFileName() {
