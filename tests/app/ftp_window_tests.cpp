@@ -5,6 +5,7 @@
 #include "scripted_ftp.h"
 #include "window_fixture.h"
 
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLabel>
 #include <QPointer>
@@ -111,6 +112,27 @@ H/f.zip:abc|anonymous|A|H|abc||f.zip)")
         QVERIFY(pyftpd_.log().contains("USER anonymous") && pyftpd_.log().contains("<- PASV"));
         QCOMPARE(f.buttons(), QString("10011"));
         QVERIFY(!QFile::exists(f.path("dl.bin")) && f.ui.messages.isEmpty());
+    }
+
+    // A stop while the client waits for a server that never greets ends the wait long before
+    // the time-out, and asks nothing more.
+    void stopWhileConnecting() {
+        ScriptedFtp silent;
+        silent.greeting = {};
+        WindowFixture f;
+        f.setSetting("FTP Timeout", "120");
+        auto& w = f.open(ftpUrl("127.0.0.1/f.bin", silent.port()));
+        f.ui.answers = {app::vbYes};
+        QTimer::singleShot(0, [&] {
+            if (silent.server.waitForConnections(1))
+                w.cmdStop->click();
+        });
+        QElapsedTimer clock;
+        clock.start();
+        w.cmdDownload->click();
+        QVERIFY(clock.elapsed() < 60000);
+        QCOMPARE(f.ui.messages.size(), 1); // the stop question only
+        QCOMPARE(w.lblStatus->text() + '|' + f.buttons(), "Download Aborted|10010");
     }
 
     void retryQuestions_data() {

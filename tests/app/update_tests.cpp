@@ -1,9 +1,12 @@
 // The update around the transfer: the replacement of the product's executable, "&Run", the
 // progress display, and pause and resume.
+#include "progress_picture.h"
 #include "window_fixture.h"
 
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPointer>
 #include <linux/capability.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -129,6 +132,11 @@ private slots:
         app::Download().Received = 4000;
         app::Download().TotalSize = 8000;
         QTRY_COMPARE(w.LBLPR->text(), QString("50 %"));
+        // The bar is drawn Not-Xor-Pen over the background: ~(green ^ background).
+        const QImage& bar = w.picDownloadProgress->image();
+        const QRgb background = w.picDownloadProgress->BackColor.rgb();
+        QCOMPARE(QList<QRgb>({bar.pixel(1, bar.height() / 2), bar.pixel(bar.width() - 1, 0)}),
+                 QList<QRgb>({~(qRgb(0, 255, 0) ^ background) | 0xff000000, background}));
         struct PaintCounter : QObject {
             int paints = 0;
             bool eventFilter(QObject*, QEvent* e) override {
@@ -194,6 +202,29 @@ private slots:
             QCOMPARE(app::ExistDialog().parentWidget(), f.window.get());
         }
         QCOMPARE(app::ExistDialog().parentWidget(), nullptr);
+    }
+
+    // "&New Instance" opens windows that show the one shared download; closing any window ends
+    // the program.
+    void furtherWindows() {
+        WindowFixture f;
+        f.open("http://unused/").mnuNewInstanceFile->trigger();
+        f.window->mnuNewInstanceFile->trigger();
+        QList<QPointer<app::frmMain>> windows;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* m = qobject_cast<app::frmMain*>(top); m && m->isVisible())
+                windows << m;
+        QCOMPARE(windows.size(), 2); // the fixture's window is not shown
+        app::Download().Received = 2048;
+        app::Download().TotalSize = 4096;
+        QVERIFY(waitUntil(
+            [&] { return windows[0]->LBLPR->text() + windows[1]->LBLPR->text() == "50 %50 %"; }));
+        // windows[0] stays open: only the program's end can stop this event loop in time.
+        QTimer::singleShot(0, windows[1], [&] { windows[1]->close(); });
+        QTimer::singleShot(60000, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+        for (const QPointer<app::frmMain>& window : windows)
+            delete window.data();
     }
 };
 

@@ -1,5 +1,6 @@
 // The main window on a real X display: captions and defaults, menus, start-up with the
 // clipboard and the address box.
+#include "twips.h"
 #include "window_fixture.h"
 
 #include <QClipboard>
@@ -75,6 +76,7 @@ Command1/)"));
         // The proxy item is marked, each time the menu opens, when "Proxy Use" is 1.
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QTRY_COMPARE(w.frameGeometry().height(), app::TwipsToPixelsY(2910));
         const QList<QPair<QString, bool>> marks = {{"1", true},  {"1.0", true}, {"01", true},
                                                    {"2", false}, {"on", false}, {"", false}};
         for (const auto& [value, marked] : marks) {
