@@ -181,6 +181,10 @@ const QList<Row>& rows() {
         // Every request is sent back to itself: the window gives up after its redirect limit.
         fails("redirect loop", "HTTP/1.0 302 Found\r\nLocation: /dir/f.exe\r\n\r\n",
               serverError("HTTP/1.0 302 Found")),
+        fails("unknown status", "HTTP/1.0 599 Odd\r\nContent-Length: 4\r\n\r\nbody",
+              serverError("HTTP/1.0 599 Odd")),
+        fails("closed before header end", "HTTP/1.0 200 OK\r\nContent-Length: 4\r\n",
+              serverError("HTTP/1.0 200 OK")),
         fails("informational", "HTTP/1.0 199 Early\r\n\r\nbody", serverError("HTTP/1.0 199 Early")),
         fails("redirect without location", "HTTP/1.0 302 Found\r\nContent-Length: 0\r\n\r\n",
               serverError("HTTP/1.0 302 Found")),
