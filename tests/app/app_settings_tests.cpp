@@ -139,10 +139,11 @@ yes|-|-|-)")
         const QByteArray header =
             "HTTP/1.0 200 OK\r\ncontent-length:5000\r\nX-Content-Length: 9\r\n"
             "Content-Type: text/plain  \r\nEmpty:";
-        QCOMPARE(GetHeaderValue(header, "Content-Length:"), QByteArray("5000"));
-        QCOMPARE(GetHeaderValue(header, "CONTENT-TYPE"), QByteArray("text/plain"));
-        QCOMPARE(GetHeaderValue(header, "Length:"), QByteArray()); // whole names at line start
-        QCOMPARE(GetHeaderValue(header, "Empty:"), QByteArray());
+        // Names match whole, at a line's start, in any case; values are trimmed.
+        QCOMPARE(GetHeaderValue(header, "Content-Length:") + '|' +
+                     GetHeaderValue(header, "CONTENT-TYPE") + '|' +
+                     GetHeaderValue(header, "Length:") + '|' + GetHeaderValue(header, "Empty:"),
+                 "5000|text/plain||");
         QCOMPARE(ParseStatusLine("HTTP/1.1 206 Partial Content\r\nA: b")->code, 206);
         QCOMPARE(ParseStatusLine("HTTP/1.0 404 Not Found")->line,
                  QByteArray("HTTP/1.0 404 Not Found"));
@@ -160,10 +161,10 @@ yes|-|-|-)")
 
     void redirects() {
         QCOMPARE(ResolveLocation("http://h:81/a/b.exe", "c.exe"), QString("http://h:81/a/c.exe"));
-        QCOMPARE(ResolveLocation("http://h/a/b", "/x/y"), QString("http://h/x/y"));
-        QCOMPARE(ResolveLocation("http://h/a/b", "http://other"), QString("http://other/"));
-        QCOMPARE(ResolveLocation("http://h/a/b", "https://other/x"), QString()); // not fetchable
-        QCOMPARE(ResolveLocation("http://h/a/b", "ftp://other/x"), QString());
+        QStringList next; // https and ftp are not fetchable
+        for (const char* location : {"/x/y", "http://other", "https://other/x", "ftp://other/x"})
+            next << ResolveLocation("http://h/a/b", location);
+        QCOMPARE(next.join('|'), "http://h/x/y|http://other/||");
         QVERIFY(IsRedirect(301) && IsRedirect(307) && IsRedirect(308));
         QVERIFY(!IsRedirect(304) && !IsRedirect(300));
     }

@@ -164,13 +164,11 @@ bool FtpServer::start(const QString& rootDir) {
                                .arg(QRandomGenerator::global()->generate64(), 16, 16, QChar('0'));
     // -I keeps the environment's Python settings and user packages out.
     const auto prepare = [=, this](quint16 port) {
-        return QStringList{"-I",
-                           "-u",
-                           ZORV_FTP_SERVER_SCRIPT,
-                           QString::number(port),
-                           QDir(rootDir).absolutePath(),
-                           file("ftp.log"),
-                           banner};
+        const QString args = "-I|-u|%1|%2|%3|%4|%5";
+        return args
+            .arg(ZORV_FTP_SERVER_SCRIPT, QString::number(port), QDir(rootDir).absolutePath(),
+                 file("ftp.log"), banner)
+            .split('|');
     };
     return launch("ftp", {"/usr/bin/python3", prepare, {}, banner.toUtf8()});
 }
