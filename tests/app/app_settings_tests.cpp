@@ -1,13 +1,19 @@
-// The settings read through the real registry layer, their conversions, and the display texts.
+// The settings read through the real registry layer, their conversions, the display texts,
+// and the HTTP request bytes and response-header parsing without sockets.
 #include "app_settings.h"
 #include "cregister.h"
 #include "display_format.h"
+#include "http_protocol.h"
+#include "window_fixture.h"
 
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace app;
+using namespace http;
+using apptest::expectedRequest;
+using Result = HeaderCollector::Result;
 
 namespace {
 
@@ -49,69 +55,118 @@ yes|-|-|-)")
         }
     }
 
-    void rows_data() {
-        // The values stored ("~": absent), and what the getters give, in this order:
+    // The values stored ("~": absent) and what the getters give, in the order of `names`.
+    void storedValues() {
         const QStringList names = {"Clipboard", "Proxy Use",    "Proxy IP",        "Proxy Port",
                                    "Proxy FTP", "Rollback",     "Rollback Amount", "FTP Timeout",
                                    "FTP PASV",  "Download Drop"};
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("absent") << names << "~|~|~|~|~|~|~|~|~|~"
-                                << "1|0|||0|1|1024|30|1|0";
-        QTest::newRow("set") << names << "0|1.0|10.1.2.3|3128|True|0|-7|0|0|01"
-                             << "0|1|10.1.2.3|3128|1|0|-7|30|0|1";
-        QTest::newRow("not one") << names << "~|2|~|~|~|~|~|45|~|2"
-                                 << "1|0|||0|1|1024|45|1|0";
-        QTest::newRow("unreadable") << names << "on|yes|~|~|maybe|x|40000|thirty||1 "
-                                    << "1|0|||0|1|1024|30|1|1";
-    }
-    void rows() {
-        QFETCH(QStringList, names);
-        QFETCH(QString, stored);
-        QFETCH(QString, expected);
-        QTemporaryDir root;
-        qputenv("ZORV_REGISTRY_ROOT", root.path().toLocal8Bit());
-        const QStringList values = stored.split('|');
-        for (int i = 0; i < names.size(); ++i) {
-            if (values[i] != "~")
-                QVERIFY(settings::CRegister().REGSaveSetting(
-                    settings::HKEY_LOCAL_MACHINE, AppSettings::Section(), names[i], values[i]));
+        const QStringList rows = {
+            "~|~|~|~|~|~|~|~|~|~ > 1|0|||0|1|1024|30|1|0",
+            "0|1.0|10.1.2.3|3128|True|0|-7|0|0|01 > 0|1|10.1.2.3|3128|1|0|-7|30|0|1",
+            "on|2|~|~|maybe|x|40000|45||1  > 1|0|||0|1|1024|45|1|1"};
+        for (const QString& row : rows) {
+            QTemporaryDir root;
+            qputenv("ZORV_REGISTRY_ROOT", root.path().toLocal8Bit());
+            const QStringList values = row.section(" > ", 0, 0).split('|');
+            for (int i = 0; i < names.size(); ++i)
+                QVERIFY(values[i] == "~" || settings::CRegister().REGSaveSetting(
+                                                settings::HKEY_LOCAL_MACHINE,
+                                                AppSettings::Section(), names[i], values[i]));
+            const auto n = [](auto value) { return QString::number(value); };
+            const QStringList got = {
+                n(AppSettings::Clipboard()),      n(AppSettings::ProxyUse()),
+                AppSettings::ProxyIP(),           AppSettings::ProxyPort(),
+                n(AppSettings::ProxyFtp()),       n(AppSettings::Rollback()),
+                n(AppSettings::RollbackAmount()), n(AppSettings::FtpTimeout()),
+                n(AppSettings::FtpPasv()),        n(AppSettings::DownloadDrop())};
+            QCOMPARE(got.join('|'), row.section(" > ", 1));
         }
-        const auto n = [](auto value) { return QString::number(value); };
-        const QStringList got = {n(AppSettings::Clipboard()),      n(AppSettings::ProxyUse()),
-                                 AppSettings::ProxyIP(),           AppSettings::ProxyPort(),
-                                 n(AppSettings::ProxyFtp()),       n(AppSettings::Rollback()),
-                                 n(AppSettings::RollbackAmount()), n(AppSettings::FtpTimeout()),
-                                 n(AppSettings::FtpPasv()),        n(AppSettings::DownloadDrop())};
-        QCOMPARE(got.join('|'), expected);
     }
 
     void displayTexts() {
+        const auto sizes = [](std::initializer_list<qint64> values) {
+            QStringList out;
+            for (qint64 v : values)
+                out << FormatSize(v);
+            return out.join('|');
+        };
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-        QCOMPARE(FormatSize(0), QString("0 Bytes"));
-        QCOMPARE(FormatSize(1023), QString("1023 Bytes"));
-        QCOMPARE(FormatSize(1024), QString("1.00 KB"));
-        QCOMPARE(FormatSize(1536), QString("1.50 KB"));
-        QCOMPARE(FormatSize(1048576), QString("1024.00 KB"));
-        QCOMPARE(FormatSize(5242880), QString("5.00 MB"));
-        QCOMPARE(FormatSize(5000000000), QString("4,768.37 MB"));
+        QCOMPARE(sizes({0, 1023, 1024, 1536, 1048576, 5242880, 5000000000}),
+                 "0 Bytes|1023 Bytes|1.00 KB|1.50 KB|1024.00 KB|5.00 MB|4,768.37 MB");
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        QCOMPARE(FormatSize(1073741824), QString("1.024,00 MB"));
+        QCOMPARE(sizes({1073741824}), "1.024,00 MB");
         QLocale::setDefault(QLocale::c());
-        QCOMPARE(ConvertTime(59), QString("00:00:59"));
-        QCOMPARE(ConvertTime(60), QString("00:01:00"));
-        QCOMPARE(ConvertTime(90187), QString("25:03:07"));
-        QCOMPARE(ElapsedText(0, 60, 0), QString("01:00:00")); // minute 60 shows carried
-        QCOMPARE(ElapsedText(30, 1, 2), QString("30:01:02"));
-        QCOMPARE(FormatSpeed(1.5), QString("1.50"));
-        QCOMPARE(FormatSpeed(0.25), QString(".25"));
-        QCOMPARE(FormatSpeed(2.125), QString("2.125"));
-        QCOMPARE(PercentOf(512, 1000), qint16(51));
-        QCOMPARE(PercentOf(999, 1000), qint16(100));
-        QCOMPARE(PercentOf(1, 1000), qint16(0));
-        QCOMPARE(PercentOf(26214400, 41943040), qint16(63));
-        QCOMPARE(PercentOf(10, 0), qint16(0));
+        QCOMPARE(QStringList({ConvertTime(59), ConvertTime(60), ConvertTime(90187),
+                              ElapsedText(0, 60, 0), ElapsedText(30, 1, 2), FormatSpeed(1.5),
+                              FormatSpeed(0.25), FormatSpeed(2.125)})
+                     .join('|'),
+                 "00:00:59|00:01:00|25:03:07|01:00:00|30:01:02|1.50|.25|2.125");
+        QCOMPARE(QList<qint16>({PercentOf(512, 1000), PercentOf(999, 1000), PercentOf(1, 1000),
+                                PercentOf(26214400, 41943040), PercentOf(10, 0)}),
+                 QList<qint16>({51, 100, 0, 63, 0}));
+    }
+
+    void requestBytes() {
+        QCOMPARE(BuildRequest({"http://h/f", "h", false, true, 5000000123}),
+                 expectedRequest("/f", "h", "5000000123"));
+        QCOMPARE(BuildRequest({"http://h/a b.exe", "h"}), expectedRequest("/a%20b.exe", "h"));
+    }
+
+    void addresses() {
+        QCOMPARE(HostOfAddress("http://H/dir/file.exe").value(), QString("H"));
+        QCOMPARE(HostOfAddress("http://h:8080/x").value(), QString("h:8080"));
+        QCOMPARE(HostOfAddress("h.example/x").value(), QString("h.example"));
+        QVERIFY(!HostOfAddress("http://h.example").has_value()); // no path: host not taken
+        QStringList split;
+        for (const char* hostPort : {"h:8080", "h", "h:", "[::1]:81"})
+            split << SplitHostPort(hostPort, "80").host + ' ' + SplitHostPort(hostPort, "80").port;
+        QCOMPARE(split.join('|'), "h 8080|h 80|h 80|::1 81");
+    }
+
+    void headerLimit() {
+        HeaderCollector atLimit;
+        QByteArray body;
+        QByteArray big = "HTTP/1.0 200 OK\r\nX: ";
+        big += QByteArray(HeaderCollector::kMaxHeaderBytes - big.size(), 'b');
+        QCOMPARE(atLimit.Feed(big + "\r\n\r\nZ", body), Result::Complete);
+        QCOMPARE(body, QByteArray("Z"));
+        HeaderCollector over;
+        QCOMPARE(over.Feed(big, body), Result::NeedMore);
+        QCOMPARE(over.Feed("b\r\n\r\n", body), Result::TooLarge);
+    }
+
+    void headerFields() {
+        const QByteArray header =
+            "HTTP/1.0 200 OK\r\ncontent-length:5000\r\nX-Content-Length: 9\r\n"
+            "Content-Type: text/plain  \r\nEmpty:";
+        // Names match whole, at a line's start, in any case; values are trimmed.
+        QCOMPARE(GetHeaderValue(header, "Content-Length:") + '|' +
+                     GetHeaderValue(header, "CONTENT-TYPE") + '|' +
+                     GetHeaderValue(header, "Length:") + '|' + GetHeaderValue(header, "Empty:"),
+                 "5000|text/plain||");
+        QCOMPARE(ParseStatusLine("HTTP/1.1 206 Partial Content\r\nA: b")->code, 206);
+        QCOMPARE(ParseStatusLine("HTTP/1.0 404 Not Found")->line,
+                 QByteArray("HTTP/1.0 404 Not Found"));
+        QCOMPARE(ParseStatusLine("HTTP/1.0 200")->code, 200);
+        for (const char* bad : {"HTTP/1.0 20 OK", "HTTP/1.0 2000 OK", "HTTP/1.0 099 Low",
+                                "ICY 200 OK", "HTTP/1.0 2x0 OK"})
+            QVERIFY2(!ParseStatusLine(bad), bad);
+        QCOMPARE(ParseContentLength("5000000000").value(), qint64(5000000000));
+        for (const char* bad : {"-1", "12abc", "1e6", "", "9999999999999999999999"})
+            QVERIFY2(!ParseContentLength(bad), bad);
+        QCOMPARE(ParseContentRangeStart("bytes 26213376-41943039/41943040").value(),
+                 qint64(26213376));
+        QVERIFY(!ParseContentRangeStart("bytes */41943040"));
+    }
+
+    void redirects() {
+        QCOMPARE(ResolveLocation("http://h:81/a/b.exe", "c.exe"), QString("http://h:81/a/c.exe"));
+        QStringList next; // https and ftp are not fetchable
+        for (const char* location : {"/x/y", "http://other", "https://other/x", "ftp://other/x"})
+            next << ResolveLocation("http://h/a/b", location);
+        QCOMPARE(next.join('|'), "http://h/x/y|http://other/||");
+        QVERIFY(IsRedirect(301) && IsRedirect(307) && IsRedirect(308));
+        QVERIFY(!IsRedirect(304) && !IsRedirect(300));
     }
 };
 

@@ -1,8 +1,5 @@
-// Fuzzes the HTTP response parsers: the header collected across reads of any size, the end of
-// header search, the status line, header values, Content-Length and Content-Range.
-//
-// Input: byte 0 picks the piece sizes the response is fed in and, with its top bit, repeats
-// the rest until it passes the header limit; the rest is the response.
+// Fuzzes the HTTP response parsers. Byte 0 picks the piece sizes the response (the rest) is fed
+// in and, with its top bit, repeats the response until it passes the header limit.
 #include "http_protocol.h"
 
 #include <cstdint>

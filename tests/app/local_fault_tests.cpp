@@ -1,7 +1,5 @@
-// Faults on this machine's side of an update: a full disk, the save folder removed, the
-// product's folder read-only or full, and the updater killed during the download and at the
-// replacement. After each the product's executable is the old build or the new one, whole
-// and runnable, and pressing "&Update" again (resuming) ends with the new build in place.
+// Faults on this machine's side of an update. After each the product's executable is the old
+// build or the new one, whole and runnable, and "&Update" again (resuming) puts the new one.
 #include "mounts.h"
 #include "scripted_ftp.h"
 #include "window_fixture.h"
@@ -112,125 +110,93 @@ int runUpdaterChild(int argc, char** argv) {
 class LocalFaultTests : public QObject {
     Q_OBJECT
 private slots:
-    void diskFull_data();
-    void diskFull();
-    void saveFolderRemovedMidTransfer();
-    void replacementRefused_data();
-    void replacementRefused();
+    void refused_data();
+    void refused();
     void killed_data();
     void killed();
 };
 
-// The save folder's disk fills during the download. FTP comes in small pieces onto a disk
-// one byte too small, so the end of the file would sit in a write buffer of the client.
-void LocalFaultTests::diskFull_data() {
-    QTest::addColumn<bool>("ftp");
+// The save folder's disk fills during the download (FTP in small pieces onto a disk one byte
+// too small, so the end would sit in a write buffer of the client); the product's folder is
+// read-only, or too full for the copy a download on another disk needs; the save folder is
+// removed mid-transfer (nothing is written elsewhere, and there is nothing to resume).
+void LocalFaultTests::refused_data() {
+    QTest::addColumn<QString>("mode");
     QTest::addColumn<qint64>("disk");
-    QTest::newRow("http, a quarter fits") << false << kBuildSize / 4;
-    QTest::newRow("ftp, all but the last byte fits") << true << qint64(65536);
+    QTest::addColumn<QString>("reason");
+    const QString full = "No space left on device";
+    QTest::newRow("http, a quarter fits") << "http" << kBuildSize / 4 << full;
+    QTest::newRow("ftp, all but the last byte fits") << "ftp" << qint64(65536) << full;
+    QTest::newRow("read-only") << "read-only" << qint64(0) << "Read-only file system";
+    QTest::newRow("disk full at replacement") << "full" << kBuildSize / 2 << full;
+    QTest::newRow("save folder removed") << "removed" << qint64(0) << "No such file or directory";
 }
 
-void LocalFaultTests::diskFull() {
-    QFETCH(bool, ftp);
+void LocalFaultTests::refused() {
+    QFETCH(QString, mode);
     QFETCH(qint64, disk);
+    QFETCH(QString, reason);
+    const bool atReplacement = mode == "read-only" || mode == "full";
     Update u;
-    QVERIFY2(u.start(), qPrintable(u.nginx.errorText()));
-    const QByteArray build = ftp ? productBuild("2.0", disk + 1, 3) : u.newBuild;
+    const QString folder = u.f.path(atReplacement ? "product" : "small");
+    QVERIFY(QDir().mkdir(folder));
+    if (atReplacement)
+        u.exe = folder + QStringLiteral("/product.exe");
+    ScratchMount mount;
+    if (mode != "removed" &&
+        !(mode == "read-only" ? mount.bindSelf(folder) : mount.tmpfs(folder, disk)))
+        QSKIP(qPrintable(mount.errorText()));
+    QVERIFY2(u.start(mode == "removed" ? "limit_rate 262144;" : ""),
+             qPrintable(u.nginx.errorText()));
+    const QByteArray build = mode == "ftp" ? productBuild("2.0", disk + 1, 3) : u.newBuild;
     // A scripted server answers one control connection; it sends the file in paced pieces
     // (real servers send what the socket takes).
     std::optional<ScriptedFtpFile> server;
     const auto serve = [&] {
-        server.emplace(build, build.size(), "new.exe").piece = 1000;
-        u.address = server->url();
+        if (mode == "ftp") {
+            server.emplace(build, build.size(), "new.exe").piece = 1000;
+            u.address = server->url();
+        }
     };
-    if (ftp)
-        serve();
-    QVERIFY(QDir(u.f.path(QString())).mkdir(QStringLiteral("small")));
-    ScratchMount mount;
-    if (!mount.tmpfs(u.f.path(QStringLiteral("small")), disk))
-        QSKIP(qPrintable(mount.errorText()));
-    app::frmMain& w = u.open(QStringLiteral("small/dl.bin"));
-    w.cmdDownload->click();
+    serve();
+    app::frmMain& w = u.open(mode == "full" ? "dl.bin" : QFileInfo(folder).fileName() + "/dl.bin");
+    if (atReplacement) { // the replacement waits until the folder refuses it
+        w.tmrTimeLeft->stop();
+        w.cmdDownload->click();
+        QVERIFY(u.f.waitForDownload(kBuildSize));
+        QVERIFY(mode != "read-only" || mount.readOnly(true));
+        w.tmrTimeLeft->start();
+    } else {
+        w.cmdDownload->click();
+    }
+    if (mode == "removed") {
+        QVERIFY(waitUntil([] { return app::Download().Received > 0; }));
+        QVERIFY(QDir(folder).removeRecursively());
+    }
     QVERIFY(waitUntil([&] { return !u.f.ui.messages.isEmpty() || w.cmdRun->isEnabled(); }));
-    QVERIFY2(u.failedWith("No space left on device"), qPrintable(u.f.ui.messages.value(0).prompt));
-    QCOMPARE(u.f.ui.messages.last().title, QString(app::kAppTitle));
-    QCOMPARE(u.f.buttons(), QString("10010")); // back to idle
+    QVERIFY2(u.failedWith(qPrintable(reason)), qPrintable(u.f.ui.messages.value(0).prompt));
+    QCOMPARE(u.f.ui.messages.last().title,
+             atReplacement ? QString("Application Error") : QString(app::kAppTitle));
     QCOMPARE(productIs(u.exe, u.oldBuild), QString("Quillon 1.0"));
-    const qint64 partial = QFileInfo(u.save).size();
-    QVERIFY(partial > 0 && partial < build.size());
+    if (atReplacement) {
+        QCOMPARE(readAll(u.save), u.newBuild);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(),
+                 mode == "read-only" ? 2 : 1);
+    } else {
+        QCOMPARE(u.f.buttons(), QString("10010")); // back to idle
+        const qint64 partial = QFileInfo(u.save).size();
+        QVERIFY(mode == "removed" ? !QFile::exists(u.save) : partial > 0 && partial < build.size());
+    }
 
-    QVERIFY(mount.resize(disk * 16)); // space freed; the save folder is on a disk of its own
-    if (ftp)
-        serve();
+    if (mode == "removed")
+        QVERIFY(QDir().mkdir(folder));
+    else
+        QVERIFY(mode == "read-only" ? mount.readOnly(false) : mount.resize(kBuildSize * 4));
+    serve();
     QVERIFY(u.restart(QStringLiteral("cmdResume")));
-    QCOMPARE(u.f.ui.dialogsShown, 1);
+    QCOMPARE(u.f.ui.dialogsShown, mode == "removed" ? 0 : 1);
     QVERIFY2(u.f.ui.messages.size() == 1, qPrintable(u.f.ui.messages.last().prompt));
     QCOMPARE(productIs(u.exe, build), QString("Quillon 2.0"));
-    QVERIFY(!QFile::exists(u.save));
-}
-
-void LocalFaultTests::saveFolderRemovedMidTransfer() {
-    Update u;
-    QVERIFY2(u.start(QStringLiteral("limit_rate 262144;")), qPrintable(u.nginx.errorText()));
-    QVERIFY(QDir(u.f.path(QString())).mkdir(QStringLiteral("saves")));
-    app::frmMain& w = u.open(QStringLiteral("saves/dl.bin"));
-    w.cmdDownload->click();
-    QVERIFY(waitUntil([] { return app::Download().Received > 0; }));
-    QVERIFY(QDir(u.f.path(QStringLiteral("saves"))).removeRecursively());
-    QVERIFY(waitUntil([&] { return !u.f.ui.messages.isEmpty(); }));
-    QVERIFY2(u.failedWith("No such file or directory"), qPrintable(u.f.ui.messages.last().prompt));
-    QCOMPARE(u.f.buttons(), QString("10010"));
-    QVERIFY(!QFile::exists(u.save)); // nothing was written anywhere else
-    QCOMPARE(productIs(u.exe, u.oldBuild), QString("Quillon 1.0"));
-
-    // With the folder back there is nothing to resume: the download starts afresh.
-    QVERIFY(QDir(u.f.path(QString())).mkdir(QStringLiteral("saves")));
-    QVERIFY(u.restart(QStringLiteral("cmdResume")));
-    QCOMPARE(u.f.ui.dialogsShown, 0);
-    QCOMPARE(productIs(u.exe, u.newBuild), QString("Quillon 2.0"));
-}
-
-// The product's folder refuses the new build when the replacement runs: it is read-only,
-// or its disk is too full for the copy that a download on another disk needs.
-void LocalFaultTests::replacementRefused_data() {
-    QTest::addColumn<bool>("readOnly");
-    QTest::addColumn<QString>("saveName");
-    QTest::addColumn<QString>("reason");
-    QTest::newRow("read-only") << true << "product/dl.bin"
-                               << "Read-only file system";
-    QTest::newRow("disk full") << false << "dl.bin"
-                               << "No space left on device";
-}
-
-void LocalFaultTests::replacementRefused() {
-    QFETCH(bool, readOnly);
-    QFETCH(QString, saveName);
-    QFETCH(QString, reason);
-    Update u;
-    const QString folder = u.f.path(QStringLiteral("product"));
-    QVERIFY(QDir().mkdir(folder));
-    u.exe = folder + QStringLiteral("/product.exe");
-    ScratchMount mount;
-    if (!(readOnly ? mount.bindSelf(folder) : mount.tmpfs(folder, kBuildSize / 2)))
-        QSKIP(qPrintable(mount.errorText()));
-    QVERIFY2(u.start(), qPrintable(u.nginx.errorText()));
-    app::frmMain& w = u.open(saveName);
-    w.tmrTimeLeft->stop(); // the replacement waits until the folder refuses it
-    w.cmdDownload->click();
-    QVERIFY(u.f.waitForDownload(kBuildSize));
-    QVERIFY(!readOnly || mount.readOnly(true));
-    w.tmrTimeLeft->start();
-    QVERIFY(waitUntil([&] { return !u.f.ui.messages.isEmpty(); }));
-    QVERIFY2(u.failedWith(qPrintable(reason)), qPrintable(u.f.ui.messages.last().prompt));
-    QCOMPARE(u.f.ui.messages.last().title, QString("Application Error"));
-    QCOMPARE(productIs(u.exe, u.oldBuild), QString("Quillon 1.0"));
-    QCOMPARE(readAll(u.save), u.newBuild);
-    QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), readOnly ? 2 : 1);
-
-    QVERIFY(readOnly ? mount.readOnly(false) : mount.resize(kBuildSize * 4));
-    QVERIFY(u.restart(QStringLiteral("cmdResume")));
-    QCOMPARE(u.f.ui.dialogsShown, 1);
-    QCOMPARE(productIs(u.exe, u.newBuild), QString("Quillon 2.0"));
     QVERIFY(!QFile::exists(u.save));
 }
 
@@ -240,19 +206,17 @@ void LocalFaultTests::replacementRefused() {
 void LocalFaultTests::killed_data() {
     QTest::addColumn<QString>("calls");
     QTest::addColumn<int>("nth");
-    QTest::addColumn<bool>("downloadWhole");
-    QTest::addColumn<bool>("otherDisk"); // the executable's folder is on a disk of its own
-    QTest::newRow("during the download") << "pwrite64" << 4 << false << false;
-    QTest::newRow("at the replacement") << "rename,renameat,renameat2" << 1 << true << false;
-    // The second flush is the copy's, taken just before it is renamed into place.
-    QTest::newRow("copying to another disk") << "fsync" << 2 << true << true;
+    QTest::newRow("during the download") << "pwrite64" << 4;
+    QTest::newRow("at the replacement") << "rename,renameat,renameat2" << 1;
+    // The executable's folder on a disk of its own; the second flush is the copy's, taken just
+    // before it is renamed into place.
+    QTest::newRow("copying to another disk") << "fsync" << 2;
 }
 
 void LocalFaultTests::killed() {
     QFETCH(QString, calls);
     QFETCH(int, nth);
-    QFETCH(bool, downloadWhole);
-    QFETCH(bool, otherDisk);
+    const bool otherDisk = calls == "fsync";
     const QString strace = QStandardPaths::findExecutable(QStringLiteral("strace"));
     if (strace.isEmpty())
         QSKIP("strace is not installed (scripts/setup.sh installs it)");
@@ -278,7 +242,7 @@ void LocalFaultTests::killed() {
     QVERIFY2(traced.exitStatus() == QProcess::CrashExit, traced.readAllStandardError().constData());
     QCOMPARE(productIs(u.exe, u.oldBuild), QString("Quillon 1.0"));
     const qint64 partial = QFileInfo(u.save).size();
-    if (downloadWhole)
+    if (calls != "pwrite64") // the download was whole
         QCOMPARE(readAll(u.save), u.newBuild);
     else
         QVERIFY2(partial > 0 && partial < kBuildSize, qPrintable(QString::number(partial)));

@@ -1,5 +1,5 @@
-// A main window on its own registry and scratch folder, with a scripted UI seam, and the
-// helpers the window tests share.
+// A main window on its own registry and scratch folder with a scripted UI seam, and the
+// window tests' shared helpers.
 #pragma once
 
 #include "app_settings.h"
@@ -35,14 +35,13 @@ inline bool writeFile(const QString& path, const QByteArray& data) {
 }
 
 struct RecordedMessage {
-    QString prompt;
-    QString title;
+    QString prompt, title;
     app::MsgButtons buttons;
     app::MsgIcon icon;
 };
 
-// Records every message box and answers from a script; the file-exists dialog is answered by
-// clicking one of its buttons (or closing it).
+// Records every message box and answers it from a script; the file-exists dialog is answered
+// by clicking one of its buttons (or closing it).
 class ScriptedUi : public app::UiSeam {
 public:
     ScriptedUi() { app::SetUi(this); }
@@ -101,11 +100,6 @@ inline QByteArray expectedRequest(const QByteArray& target, const QByteArray& ho
            "\r\nHost: " + host + "\r\n\r\n";
 }
 
-inline QString localUrl(quint16 port, const QString& path) {
-    return QStringLiteral("http://127.0.0.1:%1%2").arg(port).arg(path);
-}
-
-// The permission bits of a file; 0 when it cannot be read.
 inline mode_t modeOf(const QString& path) {
     struct stat st {};
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode & 07777 : 0;
@@ -116,7 +110,6 @@ inline int openDescriptors() {
     return int(std::distance(std::filesystem::begin(it), std::filesystem::end(it)));
 }
 
-// A field of /proc/self/status in kB ("VmHWM", "VmRSS"); -1 when missing.
 inline qint64 statusKb(const std::string& field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);)
@@ -125,10 +118,9 @@ inline qint64 statusKb(const std::string& field) {
     return -1;
 }
 
-// One case's resources: the peak resident size is reset at the start (so that VmHWM is this
-// case's own peak) and the descriptors open before are counted. The ceiling is far above
-// legitimate buffers (a 64 KiB header, one socket read of a few MiB, the test file); a client
-// that kept an endless header would pass it within seconds.
+// One case's resources: the peak resident size is reset (VmHWM becomes this case's peak) and
+// the open descriptors counted. The ceiling is far above legitimate buffers; a client that
+// kept an endless header would pass it within seconds.
 struct ResourceProbe {
     static constexpr qint64 kGrowthCeilingKb = 64 * 1024;
     ResourceProbe() {
@@ -173,8 +165,8 @@ public:
         setSetting("Proxy Port", QString::number(port));
     }
 
-    // Opens the window with the address and save path filled in. The one-second timer, which
-    // completes a finished transfer, is stopped unless `timer` is set.
+    // Opens the window with the address and save path filled in; the one-second timer, which
+    // completes a finished transfer, only when `timer` is set.
     app::frmMain& open(const QString& url, const QString& saveName = QStringLiteral("dl.bin"),
                        bool timer = false) {
         window = std::make_unique<app::frmMain>();
@@ -188,19 +180,19 @@ public:
 
     QString path(const QString& name) const { return scratch.filePath(name); }
 
-    bool waitForDownload(qint64 size, int timeoutMs = 180000) const {
-        return testsupport::waitUntil(
-            [&] { return app::Download().TotalSize == size && app::Download().Received == size; },
-            timeoutMs);
+    bool waitForDownload(qint64 size) const {
+        const auto& d = app::Download();
+        return testsupport::waitUntil([&] { return d.TotalSize == size && d.Received == size; },
+                                      180000);
     }
 
     // The enabled states of Update, Pause, Stop, Exit, Run as a string like "01010".
     QString buttons() const {
         QString s;
-        QWidget* const row[] = {window->cmdDownload, window->cmdPause, window->cmdStop,
-                                window->CmdExit, window->cmdRun};
-        for (QWidget* b : row)
-            s += b->isEnabled() ? QLatin1Char('1') : QLatin1Char('0');
+        for (QWidget* b :
+             std::initializer_list<QWidget*>{window->cmdDownload, window->cmdPause, window->cmdStop,
+                                             window->CmdExit, window->cmdRun})
+            s += b->isEnabled() ? '1' : '0';
         return s;
     }
 

@@ -18,7 +18,6 @@ namespace {
 constexpr qint64 kBig = 16 * 1024 * 1024 + 7;
 constexpr qint64 kResumeAt = 10 * 1024 * 1024;
 
-// The byte counts that a progress signal has reported.
 QList<qint64> counts(const QSignalSpy& spy) {
     QList<qint64> out;
     for (const QList<QVariant>& args : spy)
@@ -37,7 +36,6 @@ private slots:
     void transfers();
 
 private:
-    // An anonymous login.
     bool connect(CFtpConnection& client, bool passive = true) {
         client.setTimeout(20);
         client.setPassiveMode(passive);
@@ -100,9 +98,9 @@ void ServerTests::fileManagementAndCancel() {
     QVERIFY(sameFileContents(served("build.bin"), out));
 }
 
-// Both modes: the listing against the disk; a download from 0 over a longer
-// local file or resumed at a start point, with its announced size and progress; an upload in
-// pieces of 4096 bytes, from the start or resumed after the part the server has (-1: no REST).
+// The listing against the disk; a download from 0 over a longer local file or resumed, with its
+// announced size and progress; an upload in pieces of 4096 bytes, from the start or resumed
+// after the part the server has (-1: no REST).
 void ServerTests::transfers_data() {
     QTest::addColumn<bool>("passive");
     QTest::addColumn<qint64>("downloadStart");

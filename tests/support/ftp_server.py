@@ -1,7 +1,5 @@
-"""pyftpdlib on 127.0.0.1 serving ROOT as "/" for the tests; every command and reply goes to LOG.
-
-Usage: ftp_server.py PORT ROOT LOG BANNER (run by FtpServer with /usr/bin/python3).
-"""
+"""ftp_server.py PORT ROOT LOG BANNER: pyftpdlib on 127.0.0.1 serving ROOT as "/"; every
+command and reply goes to LOG."""
 
 import logging
 import sys
@@ -13,8 +11,7 @@ from pyftpdlib.servers import FTPServer
 
 
 def main(port, root, log, banner):
-    # At DEBUG level each received line ("<- LIST") and reply is logged; our handler also
-    # keeps pyftpdlib from installing its own on stderr.
+    # At DEBUG level each received line and reply is logged; our handler keeps pyftpdlib's off.
     handler = logging.FileHandler(log)
     handler.setFormatter(logging.Formatter("%(asctime)s %(message)s"))
     logging.getLogger("pyftpdlib").addHandler(handler)

@@ -1,6 +1,5 @@
-// Mounts made by tests that run as root: a size-limited tmpfs on a folder, or a folder bound
-// onto itself so that it can be made read-only. The destructor unmounts; errorText says why
-// a mount was refused. After privateMounts() the mounts vanish with the process, even killed.
+// Mounts for tests that run as root: a size-limited tmpfs, or a folder bound onto itself to be
+// made read-only. After privateMounts() the mounts vanish with the process, even killed.
 #pragma once
 
 #include <QFile>
@@ -12,7 +11,7 @@
 
 namespace testsupport {
 
-// Moves the process into a mount namespace of its own; call it before any thread starts.
+// A mount namespace of the process's own; call it before any thread starts.
 inline bool privateMounts() {
     return ::unshare(CLONE_NEWNS) == 0 &&
            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;

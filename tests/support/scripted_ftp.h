@@ -1,6 +1,5 @@
-// A scripted FTP server for the client's tests: a greeting in pieces, then one answer per
-// command line (each answer a list of pieces, sent with a pause between them), recording
-// every byte the client sends.
+// A scripted FTP server: a greeting, then one answer per command line (a list of pieces sent
+// with a pause between them), recording every byte the client sends.
 #pragma once
 
 #include "servers.h"
@@ -29,23 +28,19 @@ public:
         });
     }
 
-    // The answer to a command line (without CR LF); the default answers nothing.
     std::function<Pieces(const QByteArray& line)> answer = [](const QByteArray&) {
         return Pieces();
     };
     Pieces greeting = {"220 scripted\r\n"};
 
     quint16 port() const { return server.port(); }
-    QByteArray received() const { return connection ? connection->received() : QByteArray(); }
-    // The command lines received, without their line ends.
-    QList<QByteArray> lines() const {
-        QList<QByteArray> result = received().split('\n');
+    QList<QByteArray> lines() const { // without their line ends
+        QList<QByteArray> result = (connection ? connection->received() : "").split('\n');
         result.removeLast(); // what follows the last line end
         for (QByteArray& line : result)
             line.chop(1);
         return result;
     }
-    // Pieces of a standard anonymous login: USER 331, PASS 230, PWD 257 "/".
     static Pieces loginAnswer(const QByteArray& line) {
         if (line.startsWith("USER"))
             return {"331 send password\r\n"};
@@ -53,7 +48,6 @@ public:
             return {"230 logged in\r\n"};
         return line == "PWD" ? Pieces{"257 \"/\" is current\r\n"} : Pieces{};
     }
-    // The 227 reply that sends the client to `data`.
     QByteArray pasvReply() const {
         const quint16 p = data.port();
         return "227 Entering Passive Mode (127,0,0,1," + QByteArray::number(p / 256) + "," +
@@ -65,7 +59,6 @@ public:
     testsupport::ScriptedConnection* connection = nullptr;
 
 private:
-    // Pieces go out in order: one at once, each further one after a pause.
     void sendPieces(testsupport::ScriptedConnection& c, const Pieces& pieces) {
         queue_ += pieces;
         if (pausing_ || queue_.isEmpty())
@@ -119,7 +112,7 @@ struct ScriptedFtpFile {
                 sendPending(c);
         });
     }
-    // Sends on the data connection of the last PASV once the client has made it, then closes.
+    // Sends on the last PASV's data connection once the client has made it, then closes.
     void sendOnData(const QByteArray& bytes) {
         if (pasv == 0)
             return;

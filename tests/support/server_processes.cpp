@@ -1,4 +1,3 @@
-// nginx, tinyproxy and the FTP server run as child processes, each on a free 127.0.0.1 port.
 #include "servers.h"
 
 #include <QDeadlineTimer>
@@ -22,8 +21,8 @@ bool writeText(const QString& path, const QString& text) {
            file.write(bytes) == bytes.size();
 }
 
-// True when port accepts a connection and, if `greeting` is set, its first line holds it
-// (FTP servers speak first; a unique banner keeps a stranger on the port from passing as ours).
+// True when port accepts a connection whose first line holds `greeting` (if set; a unique
+// banner keeps a stranger on the port from passing as ours).
 bool answers(quint16 port, const QByteArray& greeting) {
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
@@ -37,13 +36,6 @@ bool answers(quint16 port, const QByteArray& greeting) {
 
 QString quoted(const QString& text) {
     return '"' + text + '"';
-}
-
-// A greeting no other server on the machine would send.
-QString uniqueBanner(const char* server) {
-    return QStringLiteral("ZorvUpdater test %1 %2")
-        .arg(server)
-        .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0'));
 }
 
 } // namespace
@@ -67,17 +59,15 @@ QString ServerProcess::readFile(const QString& name) const {
     return f.open(QIODevice::ReadOnly) ? QString::fromLocal8Bit(f.readAll()) : QString();
 }
 
-bool ServerProcess::fresh(const QString& name) {
+// Starts the server on a free port, in a fresh folder; another process may take the port
+// between the probe and the server's bind, so a server that exits early is tried again.
+bool ServerProcess::launch(const QString& name, const Plan& plan) {
     stop();
     dir_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/zorv-" + name + "-XXXXXX");
-    if (!dir_->isValid())
+    if (!dir_->isValid()) {
         errorText_ = "cannot create a temporary folder: " + dir_->errorString();
-    return dir_->isValid();
-}
-
-// Starts the server on a free port; another process may take the port between the probe and
-// the server's bind, so a server that exits early is tried again.
-bool ServerProcess::launch(const QString& name, const Plan& plan) {
+        return false;
+    }
     for (int attempt = 0; attempt < 5; ++attempt) {
         QTcpServer probe;
         if (!probe.listen(QHostAddress::LocalHost, 0)) {
@@ -111,7 +101,7 @@ bool ServerProcess::launch(const QString& name, const Plan& plan) {
         stop();
         errorText_ = QStringLiteral("%1 did not start (%2)\n")
                          .arg(name, timedOut ? "no answer in time" : process_.errorString());
-        for (const QString& log : QStringList("output.log") + plan.logs)
+        for (const QString& log : QDir(dir_->path()).entryList({"*.log"}))
             errorText_ += readFile(log) + '\n';
         if (timedOut)
             return false;
@@ -120,8 +110,6 @@ bool ServerProcess::launch(const QString& name, const Plan& plan) {
 }
 
 bool NginxServer::start(const QString& docRoot, const QString& extraServerConfig) {
-    if (!fresh("nginx"))
-        return false;
     const auto prepare = [=, this](quint16 port) {
         QFile::remove(file("nginx.pid"));
         QString config = QStringLiteral("pid %1;\nerror_log %2 info;\nevents {}\nhttp {\n"
@@ -139,11 +127,9 @@ bool NginxServer::start(const QString& docRoot, const QString& extraServerConfig
                            "-e", file("error.log"),  "-g", "daemon off; master_process off;"};
     };
     // nginx writes its pid file only after it has bound its listening sockets.
-    return launch("nginx", {"/usr/sbin/nginx",
-                            prepare,
-                            [this] { return QFile::exists(file("nginx.pid")); },
-                            {},
-                            {"error.log"}});
+    return launch(
+        "nginx",
+        {"/usr/sbin/nginx", prepare, [this] { return QFile::exists(file("nginx.pid")); }, {}});
 }
 
 QString NginxServer::url(const QString& path) const {
@@ -151,12 +137,9 @@ QString NginxServer::url(const QString& path) const {
 }
 
 bool TinyproxyServer::start() {
-    if (!fresh("tinyproxy"))
-        return false;
-    // As root, tinyproxy switches to nobody after binding and must still write its log and
-    // remove its pid file: the folder and log are open to all.
-    QFile::setPermissions(dir_->path(), QFileDevice::Permissions(0x7777));
     const auto prepare = [this](quint16 port) {
+        // As root, tinyproxy runs as nobody after binding: the folder and log are open to all.
+        QFile::setPermissions(dir_->path(), QFileDevice::Permissions(0x7777));
         const QString config =
             QStringLiteral("Port %1\nListen 127.0.0.1\nAllow 127.0.0.1\n"
                            "Timeout 600\nLogLevel Info\nLogFile %2\n"
@@ -173,25 +156,21 @@ bool TinyproxyServer::start() {
     return launch("tinyproxy", {"/usr/bin/tinyproxy",
                                 prepare,
                                 [this] { return log().contains("Accepting connections"); },
-                                {},
-                                {"tinyproxy.log"}});
+                                {}});
 }
 
 bool FtpServer::start(const QString& rootDir) {
-    const QString banner = uniqueBanner("pyftpdlib");
-    // Debian's pyftpdlib belongs to the system interpreter; -I keeps the environment's Python
-    // settings and user packages out.
+    const QString banner = QStringLiteral("ZorvUpdater test pyftpdlib %1")
+                               .arg(QRandomGenerator::global()->generate64(), 16, 16, QChar('0'));
+    // -I keeps the environment's Python settings and user packages out.
     const auto prepare = [=, this](quint16 port) {
-        return QStringList{"-I",
-                           "-u",
-                           ZORV_FTP_SERVER_SCRIPT,
-                           QString::number(port),
-                           QDir(rootDir).absolutePath(),
-                           file("ftp.log"),
-                           banner};
+        const QString args = "-I|-u|%1|%2|%3|%4|%5";
+        return args
+            .arg(ZORV_FTP_SERVER_SCRIPT, QString::number(port), QDir(rootDir).absolutePath(),
+                 file("ftp.log"), banner)
+            .split('|');
     };
-    return fresh("ftp") &&
-           launch("pyftpdlib", {"/usr/bin/python3", prepare, {}, banner.toUtf8(), {"ftp.log"}});
+    return launch("ftp", {"/usr/bin/python3", prepare, {}, banner.toUtf8()});
 }
 
 } // namespace testsupport

@@ -1,4 +1,3 @@
-// waitUntil and the scripted TCP server.
 #include "servers.h"
 
 #include <QCoreApplication>
@@ -13,13 +12,12 @@ namespace testsupport {
 
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs) {
     const QDeadlineTimer deadline(timeoutMs);
-    QTimer tick; // wakes the blocking processEvents below, so pred() is rechecked
+    QTimer tick; // wakes processEvents, so pred() is rechecked
     tick.start(5);
     while (!pred()) {
         if (deadline.hasExpired())
             return pred();
         QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-        // As QTest::qWait does: objects given to deleteLater() go away while the test waits.
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     return true;
@@ -33,15 +31,12 @@ ScriptedConnection::ScriptedConnection(QTcpSocket* socket, ScriptedServer* serve
     connect(pieceTimer_, &QTimer::timeout, this, &ScriptedConnection::writeNextPiece);
     connect(socket_, &QTcpSocket::readyRead, this, [this] {
         received_ += socket_->readAll();
-        emit dataReceived();
         if (server_->handler_)
             server_->handler_(*this);
     });
     connect(socket_, &QTcpSocket::disconnected, this, [this] {
         pieceTimer_->stop();
         outgoing_.clear();
-        if (!closedByUs_)
-            emit closedByPeer();
     });
 }
 
@@ -62,8 +57,7 @@ void ScriptedConnection::sendInPieces(const QByteArray& data, int pieceSize,
 void ScriptedConnection::writeNextPiece() {
     if (outgoing_.empty() || !isOpen())
         return;
-    // Take the piece (and `then`, after the last one) off the queue before writing: a failing
-    // write aborts the socket, and the disconnected handler clears the queue.
+    // Off the queue before writing: a failing write aborts the socket, which clears the queue.
     Outgoing& front = outgoing_.front();
     const QByteArray piece = front.data.left(front.pieceSize);
     front.data.remove(0, front.pieceSize);
@@ -108,9 +102,7 @@ ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent), server_(new Q
         while (QTcpSocket* socket = server_->nextPendingConnection()) {
             auto* connection = new ScriptedConnection(socket, this);
             connections_.append(connection);
-            // Bytes already on the socket are read on a later event-loop turn, so this runs
-            // first.
-            if (connectHandler_)
+            if (connectHandler_) // before the socket's first bytes are read
                 connectHandler_(*connection);
         }
     });
@@ -128,23 +120,19 @@ quint16 ScriptedServer::port() const {
     return server_->serverPort();
 }
 
-void ScriptedServer::setHandler(std::function<void(ScriptedConnection&)> handler) {
-    handler_ = std::move(handler);
+void ScriptedServer::setHandler(std::function<void(ScriptedConnection&)> h) {
+    handler_ = std::move(h);
+}
+void ScriptedServer::setConnectHandler(std::function<void(ScriptedConnection&)> h) {
+    connectHandler_ = std::move(h);
 }
 
-void ScriptedServer::setConnectHandler(std::function<void(ScriptedConnection&)> handler) {
-    connectHandler_ = std::move(handler);
-}
-
-void ScriptedServer::replyToRequests(const QByteArray& response, int pieceSize) {
-    setHandler([response, pieceSize](ScriptedConnection& connection) {
+void ScriptedServer::replyToRequests(const QByteArray& response) {
+    setHandler([response](ScriptedConnection& connection) {
         if (connection.answered_ || !connection.received().contains("\r\n\r\n"))
             return;
         connection.answered_ = true;
-        if (pieceSize > 0)
-            connection.sendInPieces(response, pieceSize);
-        else
-            connection.send(response);
+        connection.send(response);
         connection.close();
     });
 }

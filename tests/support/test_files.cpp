@@ -1,4 +1,3 @@
-// Large reproducible test files and streamed comparison of two files.
 #include "servers.h"
 
 #include <QFile>
@@ -31,7 +30,6 @@ bool sameFileContents(const QString& a, const QString& b) {
     if (!fileA.open(QIODevice::ReadOnly) || !fileB.open(QIODevice::ReadOnly) ||
         fileA.size() != fileB.size())
         return false;
-    // QFile::read returns a whole block unless the file ends (or fails, giving fewer bytes).
     while (!fileA.atEnd() || !fileB.atEnd()) {
         const QByteArray blockA = fileA.read(kBlockSize);
         if (blockA.isEmpty() || blockA != fileB.read(kBlockSize))
