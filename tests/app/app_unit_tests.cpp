@@ -1,5 +1,5 @@
-// The settings read through the real registry layer, their conversions, the display texts,
-// and the HTTP request bytes and response-header parsing without sockets.
+// The updater's parts that need no window or socket: the settings read through the real
+// registry layer, their conversions, the display texts, the HTTP request and header parsing.
 #include "app_settings.h"
 #include "cregister.h"
 #include "display_format.h"
@@ -23,7 +23,7 @@ template <typename T> QString text(std::optional<T> value) {
 
 } // namespace
 
-class AppSettingsTests : public QObject {
+class AppUnitTests : public QObject {
     Q_OBJECT
 private slots:
     void conversions() {
@@ -170,5 +170,5 @@ yes|-|-|-)")
     }
 };
 
-QTEST_GUILESS_MAIN(AppSettingsTests)
-#include "app_settings_tests.moc"
+QTEST_GUILESS_MAIN(AppUnitTests)
+#include "app_unit_tests.moc"
