@@ -201,6 +201,8 @@ void ClientTests::listingLine() {
     row("12-31-99  12:00AM   5 old", "file|5|1999-12-31|old");
     row("01-01-2024  12:05PM  6000000000 big", "file|6000000000|2024-01-01 12:05|big");
     row("03-05-09  14:22   12 a  b", "file|12|2009-03-05 14:22|a  b");
+    // Nine fields or more, as a Unix line has, yet still a DOS line.
+    row("03-05-09  10:22AM   1 a b c d e f g", "file|1|2009-03-05 10:22|a b c d e f g");
     row("13-45-09  10:22AM  5 x", "file|5|-|x");
     row(" ", "dir|0|-");
     const char* const mixed = "total 12\r\n\r\nTOTAL 0\n\nd 2 u g 4096 Mar 5 2009 .\r\n"
