@@ -24,15 +24,8 @@
 #include <memory>
 #include <sys/stat.h>
 
-inline QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-inline bool writeFile(const QString& path, const QByteArray& data) {
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
-}
+using testsupport::readAll;
+using testsupport::writeFile;
 
 struct RecordedMessage {
     QString prompt, title;

@@ -2,6 +2,7 @@
 // of its own (a fresh temporary folder named by ZORV_REGISTRY_ROOT).
 #include "cregister.h"
 #include "registry.h"
+#include "servers.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -19,16 +20,8 @@ const QString kSection = "\\Software\\Quillon Updater\\Settings";
 const char* const kPath = "Software\\Quillon Updater\\Settings"; // the same key for the layer
 const uint kLM = HKEY_LOCAL_MACHINE;
 
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<unreadable>");
-}
-
-bool writeFile(const QString& path, const QByteArray& data) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(data) == data.size();
-}
+using testsupport::readAll;
+using testsupport::writeFile;
 
 // Every entry of a folder, hidden ones too, sorted.
 QStringList entries(const QString& dir) {

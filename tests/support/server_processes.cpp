@@ -15,10 +15,7 @@ namespace {
 constexpr int kReadyTimeoutMs = 30000;
 
 bool writeText(const QString& path, const QString& text) {
-    QFile file(path);
-    const QByteArray bytes = text.toLocal8Bit();
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-           file.write(bytes) == bytes.size();
+    return writeFile(path, text.toLocal8Bit());
 }
 
 // True when port accepts a connection whose first line holds `greeting` (if set; a unique

@@ -21,6 +21,10 @@ namespace testsupport {
 bool waitUntil(const std::function<bool()>& pred, int timeoutMs = 60000);
 // Writes `size` reproducible pseudo-random bytes to path.
 bool writeRandomFile(const QString& path, qint64 size, quint32 seed = 1);
+// The whole file; empty when it cannot be read.
+QByteArray readAll(const QString& path);
+// Writes `data` as the whole file, making its folder first; true on success.
+bool writeFile(const QString& path, const QByteArray& data);
 bool sameFileContents(const QString& a, const QString& b);
 
 class ScriptedServer;

@@ -1,6 +1,8 @@
-#include "servers.h"
+// Test files: large reproducible ones, whole reads and writes, and a streamed comparison.
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <algorithm>
 #include <random>
 #include <vector>
@@ -22,6 +24,17 @@ bool writeRandomFile(const QString& path, qint64 size, quint32 seed) {
             return false;
     }
     return file.flush();
+}
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& data) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(data) == data.size();
 }
 
 bool sameFileContents(const QString& a, const QString& b) {
