@@ -8,10 +8,13 @@
 #   scripts/run.sh --ftp    the update comes over FTP
 #
 # Without a display (no $DISPLAY) the script runs the window on a virtual X display, presses
-# "&Update" and "&Run" itself, and saves screenshots under build-demo/screenshots/.
+# "&Update" and "&Run" itself, saves screenshots under build-demo/screenshots/, and exits
+# non-zero unless the product reports the new version afterwards. ZORV_DEMO_DIR names
+# another folder than build-demo/ (the test suite runs the demo in its own build tree).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
+fail() { echo "run.sh: $*" >&2; exit 1; }
 protocol=http
 case "${1:-}" in
   --ftp) protocol=ftp ;;
@@ -20,7 +23,7 @@ case "${1:-}" in
 esac
 bash scripts/setup.sh
 
-demo=$top/build-demo
+demo=${ZORV_DEMO_DIR:-$top/build-demo}
 product=$demo/Brantle/
 cmake -S . -B "$demo" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DZORV_BUILD_TESTS=OFF -DZORV_BUILD_BENCH=OFF -DZORV_PRODUCT_DIR="$product" >/dev/null
@@ -58,13 +61,25 @@ pids=("$nginx_pid")
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; }
 trap cleanup EXIT
 http_url="http://127.0.0.1:$port/update/Zorvupdater.exe"
-for _ in $(seq 100); do curl -sf -o /dev/null "$http_url" && break; sleep 0.1; done
+# Waits up to a minute for a server to serve the new build byte for byte.
+serving() {
+  local url=$1 pid=$2
+  for _ in $(seq 600); do
+    kill -0 "$pid" 2>/dev/null || return 1
+    curl -sf -o "$demo/probe" "$url" && cmp -s "$demo/probe" "$demo/www/update/Zorvupdater.exe" && return 0
+    sleep 0.1
+  done
+  return 1
+}
+serving "$http_url" "$nginx_pid" || fail "nginx did not serve $http_url (log: $demo/nginx/logs/error.log)"
 
 ftp_port=$(free_port)
-/usr/bin/python3 tests/support/ftp_server.py --port "$ftp_port" --root "$demo/www" \
-  --log "$demo/ftp.log" --banner "Quillon update server ready." >/dev/null &
-pids+=("$!")
-for _ in $(seq 100); do curl -sf -o /dev/null "ftp://127.0.0.1:$ftp_port/update/Zorvupdater.exe" && break; sleep 0.1; done
+/usr/bin/python3 -I tests/support/ftp_server.py "$ftp_port" "$demo/www" "$demo/ftp.log" \
+  "Quillon update server ready." >"$demo/ftp-server.out" 2>&1 &
+ftp_pid=$!
+pids+=("$ftp_pid")
+serving "ftp://127.0.0.1:$ftp_port/update/Zorvupdater.exe" "$ftp_pid" ||
+  fail "the FTP server did not start: $(tail -n 3 "$demo/ftp-server.out")"
 # The updater takes an FTP server's port after the file name.
 ftp_url="ftp://127.0.0.1/update/Zorvupdater.exe:$ftp_port"
 
@@ -78,10 +93,13 @@ echo "product:       ${product}Brantle Ver 1.0.exe ($("${product}Brantle Ver 1.0
 headless=0
 if [ -z "${DISPLAY:-}" ]; then
   headless=1
-  export DISPLAY=:$((90 + RANDOM % 100))
-  Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display number and writes it once it accepts clients.
+  rm -f "$demo/xvfb.display"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$demo/xvfb.display" >/dev/null 2>&1 &
   pids+=("$!")
-  for _ in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  for _ in $(seq 300); do [ -s "$demo/xvfb.display" ] && break; sleep 0.1; done
+  [ -s "$demo/xvfb.display" ] || fail "the virtual X display did not start"
+  export DISPLAY=:$(cat "$demo/xvfb.display")
 fi
 
 printf '%s' "$url" | xclip -selection clipboard -loops 1
@@ -97,14 +115,16 @@ fi
 
 shot() { xwd -root -silent | convert xwd:- "$demo/screenshots/$1.png"; }
 win=""
-for _ in $(seq 200); do win=$(xdotool search --name '^Zorv  Updater$' 2>/dev/null | head -1) && [ -n "$win" ] && break; sleep 0.1; done
-[ -n "$win" ] || { echo "the updater window did not appear" >&2; exit 1; }
+for _ in $(seq 600); do win=$(xdotool search --name '^Zorv  Updater$' 2>/dev/null | head -1) && [ -n "$win" ] && break; sleep 0.1; done
+[ -n "$win" ] || fail "the updater window did not appear"
 xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
 shot 1-started
 xdotool key --window "$win" alt+u
-for _ in $(seq 300); do [ "$("${product}Brantle Ver 1.0.exe" --version 2>/dev/null)" = "Quillon 2.0" ] && break; sleep 0.1; done
+for _ in $(seq 1200); do [ "$("${product}Brantle Ver 1.0.exe" --version 2>/dev/null)" = "Quillon 2.0" ] && break; sleep 0.1; done
 shot 2-updated
-echo "after the update: $("${product}Brantle Ver 1.0.exe" --version)"
+after=$("${product}Brantle Ver 1.0.exe" --version 2>&1 || true)
+echo "after the update: $after"
+[ "$after" = "Quillon 2.0" ] || fail "the product was not updated over $protocol (see $demo/screenshots/2-updated.png)"
 xdotool key --window "$win" alt+r
 for _ in $(seq 100); do xdotool search --class xmessage >/dev/null 2>&1 && break; sleep 0.1; done
 shot 3-run
