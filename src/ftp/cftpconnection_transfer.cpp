@@ -100,15 +100,17 @@ bool CFtpConnection::ProcessPASVCommand() {
 
 bool CFtpConnection::MakePassiveDataConnection(const QByteArray& reply) {
     return Guarded("MakePassiveDataConnection", false, [&] {
-        const PassiveAddress address = ParsePasvReply(reply);
+        // Only the port of the reply is taken: the data connection goes to the host the
+        // control connection reached, so that a reply cannot send the client elsewhere.
+        const quint16 port = ParsePasvReply(reply).port;
+        const QString host = wscControl->RemoteHostIP();
         wscData->Close();
         wscData->setLocalPort(0);
-        wscData->Connect(address.host, address.port);
+        wscData->Connect(host, port);
         if (!WaitUntil([&] { return wscData->State() == net::sckConnected; }))
             return false;
         emit StateChanged(ftpDataConnectionOpen);
-        emit ReplyMessage(
-            QStringLiteral("Connecting to: %1:%2\r\n").arg(address.host).arg(address.port));
+        emit ReplyMessage(QStringLiteral("Connecting to: %1:%2\r\n").arg(host).arg(port));
         return true;
     });
 }

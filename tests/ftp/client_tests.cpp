@@ -285,11 +285,15 @@ void ClientTests::exchanges() {
 
 // The whole exchange of a download: the login (the password masked where it is shown), a
 // DOS listing that gives the file's size, and the file, whose bytes arrive before the 150.
+// The PASV replies name 127.0.0.2, where nothing listens: only their port is taken, and the
+// data connections go to the control connection's host.
 void ClientTests::downloadTranscript() {
     Session s;
     qint64 total = -1;
     s.client.setTotalSizeSink([&](qint64 size) { total = size; });
     s.script.answer = [&, plain = s.script.answer](const QByteArray& line) {
+        if (line == "PASV")
+            return Pieces{plain(line).first().replace("(127,0,0,1,", "(127,0,0,2,")};
         if (line != "LIST" && !line.startsWith("RETR"))
             return plain(line);
         s.sendData(line != "LIST" ? "early bytes"
@@ -314,6 +318,7 @@ void ClientTests::downloadTranscript() {
     QVERIFY(f.open(QIODevice::ReadOnly) && f.readAll() == "early bytes" && total == 5000000123);
     QVERIFY(shown.contains("331 send password\r\nPASS **********\r\n230") &&
             !shown.contains(CFtpConnection::kAnonymousPassword));
+    QCOMPARE(shown.count("Connecting to: 127.0.0.1:" + QString::number(s.script.data.port())), 2);
 }
 
 QTEST_GUILESS_MAIN(ClientTests)
