@@ -100,7 +100,8 @@ bool frmMain::RunFtpSteps(ftp::CFtpConnection& client, quint64 run) {
                                   MsgIcon::Critical);
             continue;
         }
-        while (goOn()) {
+        // A step that lost the control connection (a 426 closes it) is retried on a new one.
+        while (goOn() && client.Connected()) {
             // A file directly below the root is fetched from the login folder.
             if (!address.directory.isEmpty() && !client.SetCurrentDirectory(address.directory)) {
                 if (goOn())
@@ -112,7 +113,7 @@ bool frmMain::RunFtpSteps(ftp::CFtpConnection& client, quint64 run) {
             }
             StartTime = Now();
             FtpDone = false;
-            while (goOn())
+            while (goOn() && client.Connected())
                 FtpDownloadStep(client, address.fileName, start, answer);
         }
     }
@@ -144,6 +145,8 @@ void frmMain::FtpDownloadStep(ftp::CFtpConnection& client, const QString& fileNa
     }
     const QString response = client.GetLastServerResponse();
     if (!response.startsWith(QLatin1String("504"))) {
+        // A retry goes on from what has arrived: a broken data connection leaves a partial file.
+        start = FileExists(d.LocalFile) ? QFileInfo(d.LocalFile).size() : 0;
         answer = AskRetry(QStringLiteral("Server returned the following error:\r\n") + response +
                               QStringLiteral("\r\n"),
                           MsgIcon::None);

@@ -197,6 +197,10 @@ void CFtpConnection::AbandonTransfer(bool closeDataConnection) {
 
 // ---- connecting and logging in --------------------------------------------------------
 
+bool CFtpConnection::Connected() const {
+    return wscControl->State() == net::sckConnected;
+}
+
 bool CFtpConnection::Connect(const QString& sFTPServer, const QString& sFTPServerPort) {
     replyBuffer_.clear();
     broken_ = false;

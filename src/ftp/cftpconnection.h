@@ -92,6 +92,8 @@ public:
     qint16 Timeout() const { return timeout_; }
     void setTimeout(qint16 newValue);
     bool Busy() const { return busy_; }
+    // True while the control connection is up (a 426 reply or BreakeConnection ends it).
+    bool Connected() const;
     // Sends PWD: the new current directory, or "" when PWD fails.
     QString GetCurrentDirectory();
     // Sends ABOR and ends a running transfer; the caller must connect again afterwards.

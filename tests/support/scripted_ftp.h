@@ -14,8 +14,10 @@ public:
     static constexpr int kPauseMs = 150;
 
     ScriptedFtp() {
+        // A new control connection (the client connected again) is answered from its start.
         server.setConnectHandler([this](testsupport::ScriptedConnection& c) {
             connection = &c;
+            answeredUpTo_ = 0;
             sendPieces(c, greeting);
         });
         server.setHandler([this](testsupport::ScriptedConnection& c) {
@@ -34,7 +36,7 @@ public:
     Pieces greeting = {"220 scripted\r\n"};
 
     quint16 port() const { return server.port(); }
-    QList<QByteArray> lines() const { // without their line ends
+    QList<QByteArray> lines() const { // of the latest connection, without their line ends
         QList<QByteArray> result = (connection ? connection->received() : "").split('\n');
         result.removeLast(); // what follows the last line end
         for (QByteArray& line : result)
