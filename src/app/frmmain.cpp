@@ -238,6 +238,8 @@ void frmMain::BuildControls() {
     tmrTimeLeft = new QTimer(this);
     tmrTimeLeft->setObjectName(QStringLiteral("tmrTimeLeft"));
     tmrTimeLeft->setInterval(1000);
+    reconnectTimer_ = new QTimer(this);
+    reconnectTimer_->setSingleShot(true);
 
     connect(cmdDownload, &controls::rkButtons_H::Click, this, &frmMain::cmdDownload_Click);
     connect(cmdRun, &controls::rkButtons_H::Click, this, &frmMain::cmdRun_Click);
@@ -250,6 +252,8 @@ void frmMain::BuildControls() {
     connect(sckDownload, &net::SocketControl::ConnectEvent, this, &frmMain::sckDownload_Connect);
     connect(sckDownload, &net::SocketControl::DataArrival, this, &frmMain::sckDownload_DataArrival);
     connect(sckDownload, &net::SocketControl::CloseEvent, this, &frmMain::sckDownload_Close);
+    connect(sckDownload, &net::SocketControl::ErrorEvent, this, &frmMain::sckDownload_Error);
+    connect(reconnectTimer_, &QTimer::timeout, this, &frmMain::Reconnect);
     connect(tmrUpdateProgress, &QTimer::timeout, this, &frmMain::tmrUpdateProgress_Timer);
     connect(tmrTimeLeft, &QTimer::timeout, this, &frmMain::tmrTimeLeft_Timer);
     tmrUpdateProgress->start();

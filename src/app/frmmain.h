@@ -104,6 +104,7 @@ public slots:
     void sckDownload_Connect();
     void sckDownload_DataArrival(qint64 bytesTotal);
     void sckDownload_Close();
+    void sckDownload_Error(int number, const QString& description);
 
     void CFtpConnection_DownloadProgress(qint64 lBytes);
     void CFtpConnection_StateChanged(int State);
@@ -143,6 +144,12 @@ private:
     bool WriteChunk();
     void MeasureSpeed();
     void ShowFinished(const QString& status);
+    bool ShortOfLength() const;
+    void ConnectionLost();
+    void Reconnect();
+    void StopReconnecting();
+    bool OverlapMatches() const;
+    void StartOver();
     void SetTopMost(bool onTop);
     bool FileExists(const QString& path) const;
     void ShellOpen(const QString& path);
@@ -154,6 +161,15 @@ private:
     bool ftpTransferRunning_ = false; // the FTP client reported the data transfer started
     bool deleteWhenFtpEnds_ = false;  // closed while the FTP routine ran on this window
     bool outerHeightSet_ = false;
+
+    // An HTTP transfer that the server ends short reconnects by itself (ConnectionLost).
+    QTimer* reconnectTimer_;    // the wait before the next try
+    bool reconnecting_ = false; // a try waits or runs, until its response is accepted
+    int lostTries_ = 0;         // tries since the file last grew
+    qint64 progressMark_ = -1;  // Received when the connection was last lost
+    // A resume with roll-back fetches bytes the file already has: up to this offset they are
+    // compared with the file before they are written (0: nothing to compare).
+    qint64 verifyUntil_ = 0;
 
     // What the display shows now, so that an unchanged tick repaints nothing.
     qint64 shownReceived_ = -1;

@@ -219,7 +219,8 @@ void frmMain::cmdPause_Click() {
         tmrTimeLeft->stop();
         if (IsFtpDownload) {
             PauseFtp();
-        } else if (sckDownload->State() != net::sckClosed) {
+        } else if (sckDownload->State() != net::sckClosed || reconnecting_) {
+            StopReconnecting();
             ChunkBuffer.clear();
             StartTime = 0;
             HeaderText.clear();
@@ -239,6 +240,8 @@ void frmMain::cmdPause_Click() {
         lblStatus->hide();
         d.ResumeBase = QFileInfo(d.LocalFile).size();
         d.IsResuming = true;
+        lostTries_ = 0;
+        progressMark_ = -1;
         ConnectDownloadSocket();
     }
 }
@@ -251,7 +254,7 @@ void frmMain::cmdStop_Click() {
         StopFtp();
         return;
     }
-    if (sckDownload->State() >= 1) {
+    if (sckDownload->State() >= 1 || reconnecting_) {
         ShowFinished(QStringLiteral("Download Aborted"));
         CloseSocket();
         Reset();

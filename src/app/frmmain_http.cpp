@@ -112,6 +112,9 @@ void frmMain::StartDownload(const QString& savePath) {
     cmdDownload->setEnabled(false);
     CmdExit->setEnabled(false);
     redirects_ = 0;
+    verifyUntil_ = 0;
+    lostTries_ = 0;
+    progressMark_ = -1;
     const bool rollback = AppSettings::Rollback();
     const qint16 rollbackAmount = AppSettings::RollbackAmount();
 
@@ -124,6 +127,7 @@ void frmMain::StartDownload(const QString& savePath) {
         case frmExist::kResume:
             d.IsResuming = true;
             d.ResumeBase = QFileInfo(savePath).size();
+            verifyUntil_ = d.ResumeBase;
             if (rollback && rollbackAmount >= 1 && rollbackAmount < d.ResumeBase)
                 d.ResumeBase -= rollbackAmount;
             break;
@@ -205,10 +209,15 @@ void frmMain::sckDownload_DataArrival(qint64) {
     if (!headerTaken_ && !TakeResponseHeader())
         return;
     // Bytes beyond the announced length are not part of the file.
-    if (const DownloadFields& d = Download(); d.TotalSize > 0)
+    const DownloadFields& d = Download();
+    if (d.TotalSize > 0)
         ChunkBuffer.truncate(qMax<qint64>(0, d.TotalSize - d.Received));
     if (ChunkBuffer.isEmpty())
         return;
+    if (d.Received < verifyUntil_ && !OverlapMatches()) {
+        StartOver();
+        return;
+    }
     if (!WriteChunk())
         return;
     MeasureSpeed();
@@ -274,6 +283,11 @@ bool frmMain::TakeResponseHeader() {
     } else {
         d.TotalSize = length;
     }
+    if (reconnecting_) { // the transfer runs again
+        StopReconnecting();
+        lblStatus->hide();
+        picDownloadProgress->show();
+    }
     ChunkBuffer = body;
     return true;
 }
@@ -328,6 +342,10 @@ void frmMain::MeasureSpeed() {
 }
 
 void frmMain::sckDownload_Close() {
+    if (reconnecting_ || (headerTaken_ && ShortOfLength())) {
+        ConnectionLost();
+        return;
+    }
     if (!headerTaken_) {
         FailResponse(FirstLine(header_.header())); // closed before the header ended
         return;
@@ -365,6 +383,10 @@ void frmMain::Reset() {
     headerTaken_ = false;
     redirects_ = 0;
     d.IsResuming = false;
+    StopReconnecting();
+    lostTries_ = 0;
+    progressMark_ = -1;
+    verifyUntil_ = 0;
     DrawProgress(picDownloadProgress, 0, false);
     cmdDownload->setEnabled(true);
     CmdExit->setEnabled(true);

@@ -5,6 +5,7 @@
 #include "display_format.h"
 #include "window_fixture.h"
 
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QTcpSocket>
 #include <csignal>
@@ -78,9 +79,7 @@ void sendHeaderLinesForever(ScriptedConnection* c) {
     c->sendInPieces(lines, 16384, [c] { sendHeaderLinesForever(c); });
 }
 
-// Stuck: the server has closed a short transfer; "&Stop" leaves a closed socket alone, so the
-// window keeps waiting (only its close box ends it) and the executable stays as it was.
-enum class Ending { Completes, Message, Stop, Stuck, Cancelled };
+enum class Ending { Completes, Message, Stop, Cancelled };
 
 struct Row {
     const char* name;
@@ -95,7 +94,7 @@ struct Row {
     QString title = app::kAppTitle;
     app::MsgIcon icon = app::MsgIcon::Critical;
     QString save = "dl.bin";
-    // Ending::Stop and Stuck: what must hold before "&Stop" is pressed (besides `done`).
+    // Ending::Stop: what must hold before "&Stop" is pressed (besides `done`).
     std::function<bool(app::frmMain&)> running = [](app::frmMain&) { return true; };
     rlim_t fileLimit = 0; // the process's file-size limit during the row
 };
@@ -104,17 +103,35 @@ QString serverError(const char* status) {
     return "Server returned the following error:\r\n" + QString(status);
 }
 
-// A partial file of 8000 resumed with the roll-back settings given: the bytes from `base` on
-// are damaged and must be fetched again.
-Row resumeRow(const char* name, int existing, QStringList settings, int base) {
+// The first byte that a request asks for ("" when it has no Range line).
+QByteArray rangeOf(const QByteArray& request) {
+    const QByteArray field = "\r\nRange: bytes=";
+    const qsizetype at = request.indexOf(field);
+    if (at < 0)
+        return {};
+    const qsizetype from = at + field.size();
+    return request.mid(from, request.indexOf('-', from) - from);
+}
+
+// A server that has `full`: a request with a Range line gets the rest from its first byte.
+Script serve(const QByteArray& full) {
+    return [=](ScriptedConnection& c, bool& done) {
+        const QByteArray range = rangeOf(c.received());
+        c.send(range.isEmpty() ? okResponse(full) : partial206(full, range.toLongLong()));
+        c.close();
+        done = true;
+    };
+}
+
+// A partial file of 8000 resumed with the roll-back settings given; `seed` 1 makes it part of
+// another version of the file, which is then fetched again from the start.
+Row resumeRow(const char* name, int existing, QStringList settings, int base, int seed = 0) {
     const QByteArray full = pattern(8000);
-    QByteArray partial = full.left(existing);
-    partial.replace(base, existing - base, QByteArray(existing - base, '\0'));
     return {.name = name,
-            .script = reply(partial206(full, base)),
+            .script = serve(full),
             .ending = Ending::Completes,
             .file = full,
-            .existing = partial,
+            .existing = pattern(8000, seed).left(existing),
             .range = QByteArray::number(base),
             .settings = settings};
 }
@@ -172,6 +189,7 @@ const QList<Row>& rows() {
         resumeRow("resume, amount 0", 5000, {"Rollback Amount=0"}, 5000),
         resumeRow("resume, rollback off", 5000, {"Rollback=0"}, 5000),
         resumeRow("resume, negative amount", 5000, {"Rollback Amount=-5"}, 5000),
+        resumeRow("resume, file changed on the server", 5000, {}, 3976, 1),
         {.name = "not found",
          .script = reply("HTTP/1.0 404 Not Found\r\nContent-Length: 4\r\n\r\ngone"),
          .ending = Ending::Message,
@@ -217,28 +235,9 @@ const QList<Row>& rows() {
                  c.sendInPieces(QByteArray(200, 's'), 1, [&done] { done = true; });
              },
          .ending = Ending::Stop},
-        {.name = "length above body, then close",
-         .script = reply(header(kBody.size()) + kBody.left(50000)),
-         .ending = Ending::Stuck,
-         .running =
-             [](app::frmMain& w) {
-                 return app::Download().Received == 50000 &&
-                        w.lblStatus->text() == "Download Completed" &&
-                        w.sckDownload->State() == net::sckClosed;
-             }},
         {.name = "accepts, never answers",
          .script = [](ScriptedConnection&, bool& done) { done = true; },
          .ending = Ending::Stop},
-        {.name = "reset after half the body",
-         .script =
-             [](ScriptedConnection& c, bool& done) {
-                 c.sendInPieces(header(kBody.size()) + kBody.left(50000), 16384, [&c, &done] {
-                     resetConnection(c);
-                     done = true;
-                 });
-             },
-         .ending = Ending::Stop,
-         .running = [](app::frmMain& w) { return w.sckDownload->State() != net::sckConnected; }},
         {.name = "one byte a second",
          .script =
              [](ScriptedConnection& c, bool& done) {
@@ -271,6 +270,8 @@ private slots:
     void transfers_data();
     void transfers();
     void otherScheme();
+    void reconnects_data();
+    void reconnects();
     void bigFile_data();
     void bigFile();
 
@@ -365,8 +366,7 @@ void HttpWindowTests::transfers() {
             if (!r.fileLimit)
                 QCOMPARE(QFile::exists(save), !r.existing.isNull());
             break;
-        case Ending::Stop:
-        case Ending::Stuck: {
+        case Ending::Stop: {
             QVERIFY(waitUntil([&] { return done && r.running(w); }));
             QVERIFY(f.ui.messages.isEmpty());
             QCOMPARE(f.buttons(), QString("01100"));
@@ -379,10 +379,6 @@ void HttpWindowTests::transfers() {
             QCOMPARE(w.sckDownload->State(), state);
             QCOMPARE(f.buttons(), QString("01100"));
             w.cmdStop->click();
-            if (r.ending == Ending::Stuck) { // "Yes" changes nothing either
-                QCOMPARE(f.buttons(), QString("01100"));
-                break;
-            }
             QCOMPARE(w.lblStatus->text(), QString("Download Aborted"));
             QCOMPARE(w.sckDownload->State(), int(net::sckClosed));
             QCOMPARE(f.buttons(), QString("10010"));
@@ -430,7 +426,7 @@ void HttpWindowTests::otherScheme() {
 }
 
 // 40 MiB arrive byte-identical: directly, through the proxy, after three redirects, and
-// resumed from a partial file whose last KiB is damaged (rolled back over).
+// resumed from a partial file (its last KiB fetched again and compared).
 void HttpWindowTests::bigFile_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<bool>("proxy");
@@ -453,21 +449,141 @@ void HttpWindowTests::bigFile() {
     if (partial > 0) {
         QFile in(source_);
         QVERIFY(in.open(QIODevice::ReadOnly));
-        QByteArray head = in.read(partial);
-        head.replace(partial - 1024, 1024, QByteArray(1024, '\x5a'));
-        QVERIFY(writeFile(f.path("dl.bin"), head));
+        QVERIFY(writeFile(f.path("dl.bin"), in.read(partial)));
         f.ui.dialogAnswers = {"cmdResume"};
     }
     auto& w = f.open(nginx_.url(path));
     w.cmdDownload->click();
     QCOMPARE(app::Download().ResumeBase, partial > 0 ? partial - 1024 : 0);
     QVERIFY(f.waitForDownload(kBig));
+    QCOMPARE(app::Download().ResumeBase, partial > 0 ? partial - 1024 : 0); // not started over
     QVERIFY(sameFileContents(source_, f.path("dl.bin")));
     QCOMPARE(app::Download().DownloadURL, nginx_.url("/build.bin"));
     QTRY_COMPARE_WITH_TIMEOUT(w.lblStatus->text(), QString("Download Completed"), 60000);
     if (proxy)
         QVERIFY(waitUntil([&] { return tinyproxy.log().contains("/build.bin"); }, 30000));
     QVERIFY(f.ui.messages.isEmpty());
+}
+
+// Each connection acts in turn: "half" sends the header and half the file, then closes ("half,
+// reset": drops it with a reset); "206" the rest from the Range asked for; "200" the whole
+// file (a refused range); "drop" closes before any answer. `user` presses "&Stop" or "&Pause"
+// (then "&Resume") while the first reconnection waits. Checked at each connection: its Range
+// line, the status label shown then, and the wait before it.
+void HttpWindowTests::reconnects_data() {
+    QTest::addColumn<QStringList>("acts");
+    QTest::addColumn<bool>("existing"); // resumed from 5000 bytes of another version
+    QTest::addColumn<QString>("user");
+    QTest::addColumn<QStringList>("ranges");
+    QTest::addColumn<QStringList>("labels"); // the start of each; "" for the bar shown
+    QTest::addColumn<QString>("ending");     // "completes", a message, or the status label
+    const QString lost = "The connection was lost before the whole file arrived.";
+    const auto tries = [](int count) {
+        QStringList labels{""};
+        for (int i = 1; i <= count; ++i)
+            labels << QString("Connection lost: reconnecting (try %1 of 5)").arg(i);
+        return labels;
+    };
+    const QStringList half = {"", "50000"};
+    QTest::newRow("short once") << QStringList{"half", "206"} << false << "" << half << tries(1)
+                                << "completes";
+    QTest::newRow("reset half-way")
+        << QStringList{"half,reset", "206"} << false << "" << half << tries(1) << "completes";
+    QTest::newRow("short, then five drops")
+        << QStringList{"half", "drop", "drop", "drop", "drop", "drop"} << false << ""
+        << (QStringList{""} + QStringList(5, "50000")) << tries(5) << lost;
+    QTest::newRow("range refused") << QStringList{"half", "200"} << false << "" << half << tries(1)
+                                   << "Server did not accept resuming.";
+    QTest::newRow("stop in the wait") << QStringList{"half"} << false << "stop" << QStringList{""}
+                                      << tries(0) << "Download Aborted";
+    QTest::newRow("pause in the wait") << QStringList{"half", "206"} << false << "pause" << half
+                                       << QStringList{"", ""} << "completes";
+    QTest::newRow("file changed on the server")
+        << QStringList{"206", "200"} << true << "" << QStringList{"3976", ""}
+        << QStringList{"", "The file on the server has changed"} << "completes";
+}
+void HttpWindowTests::reconnects() {
+    QFETCH(QStringList, acts);
+    QFETCH(bool, existing);
+    QFETCH(QString, user);
+    QFETCH(QStringList, ranges);
+    QFETCH(QStringList, labels);
+    QFETCH(QString, ending);
+    WindowFixture f;
+    QVERIFY(writeFile(f.path("product.exe"), kOld));
+    if (existing) {
+        QVERIFY(writeFile(f.path("dl.bin"), pattern(kBody.size(), 1).left(5000)));
+        f.ui.dialogAnswers = {"cmdResume"};
+    }
+    ScriptedServer server;
+    const QByteArray host = "127.0.0.1:" + QByteArray::number(server.port());
+    auto& w = f.open("http://" + host + "/dir/f.exe", "dl.bin", true);
+    QStringList shown;
+    QList<qint64> arrivals;
+    QElapsedTimer clock;
+    clock.start();
+    server.setHandler([&](ScriptedConnection& c) {
+        if (c.property("answered").toBool() || !c.received().contains("\r\n\r\n"))
+            return;
+        c.setProperty("answered", true);
+        shown << (w.lblStatus->isHidden() ? "" : w.lblStatus->text());
+        arrivals << clock.elapsed();
+        const QString act = acts.value(server.connections().indexOf(&c), "drop");
+        if (act == "half") {
+            c.send(header(kBody.size()) + kBody.left(50000));
+            return c.close();
+        }
+        if (act == "half,reset") { // once the window has the bytes, which a reset may discard
+            c.send(header(kBody.size()) + kBody.left(50000));
+            auto* poll = new QTimer(&c);
+            QObject::connect(poll, &QTimer::timeout, [&c, poll] {
+                if (app::Download().Received == 50000)
+                    resetConnection(c), poll->stop();
+            });
+            return poll->start(10);
+        }
+        const qint64 from = rangeOf(c.received()).toLongLong();
+        c.send(act == "206" ? partial206(kBody, from) : act == "200" ? okResponse(kBody) : "");
+        c.close();
+    });
+    w.cmdDownload->click();
+    if (!user.isEmpty()) {
+        QVERIFY(waitUntil([&] { return w.lblStatus->text().startsWith("Connection lost"); }));
+        QCOMPARE(w.lblStatus->text(), QString("Connection lost: reconnecting in 1 s (try 1 of 5)"));
+        f.ui.answers = {app::vbYes};
+        if (user == "stop")
+            w.cmdStop->click();
+        else
+            w.cmdPause->click();
+        QVERIFY(!server.waitForConnections(2, 2500)); // the wait is over: no try follows
+        if (user == "pause") {
+            QCOMPARE(w.cmdPause->text() + '|' + w.lblStatus->text(), "&Resume|Download Paused");
+            w.cmdPause->click();
+        }
+    }
+    if (ending == "completes") {
+        QVERIFY(waitUntil([&] { return f.buttons() == "10011"; }));
+        QCOMPARE(readAll(f.path("product.exe")), kBody);
+        QVERIFY(f.ui.messages.isEmpty());
+    } else if (ending.startsWith("Download")) {
+        QCOMPARE(w.lblStatus->text() + '|' + f.buttons(), ending + "|10010");
+    } else {
+        QVERIFY(waitUntil([&] { return !f.ui.messages.isEmpty(); }, 120000));
+        const RecordedMessage m = f.ui.messages.first();
+        QCOMPARE(m.prompt, ending);
+        QVERIFY(m.icon == app::MsgIcon::Critical && m.buttons == app::MsgButtons::OK);
+        QCOMPARE(f.buttons(), QString("10010"));
+        QCOMPARE(readAll(f.path("dl.bin")), kBody.left(50000)); // kept for a later resume
+    }
+    QCOMPARE(server.connections().size(), acts.size());
+    for (int i = 0; i < acts.size(); ++i) {
+        QCOMPARE(server.connections().at(i)->received(),
+                 expectedRequest("/dir/f.exe", host, ranges.at(i).toLatin1()));
+        QVERIFY2(shown.at(i).startsWith(labels.at(i)), qPrintable(shown.at(i)));
+        // Try k waits 2^(k-1) s (a coarse timer may fire up to 5 % early).
+        if (labels.at(i).startsWith("Connection lost"))
+            QVERIFY(arrivals.at(i) - arrivals.at(i - 1) >= 940 << (i - 1));
+    }
 }
 
 QTEST_MAIN(HttpWindowTests)
