@@ -3,6 +3,7 @@
 // exact request, the executable never replaced by a wrong file, bounded memory and no
 // descriptor left open. Then 40 MiB from nginx: directly, proxied, redirected and resumed.
 #include "display_format.h"
+#include "progress_picture.h"
 #include "window_fixture.h"
 
 #include <QElapsedTimer>
@@ -466,10 +467,11 @@ void HttpWindowTests::bigFile() {
 }
 
 // Each connection acts in turn: "half" sends the header and half the file, then closes ("half,
-// reset": drops it with a reset); "206" the rest from the Range asked for; "200" the whole
-// file (a refused range); "drop" closes before any answer. `user` presses "&Stop" or "&Pause"
-// (then "&Resume") while the first reconnection waits. Checked at each connection: its Range
-// line, the status label shown then, and the wait before it.
+// reset": drops it with a reset; "half,gone": the server then refuses connections until the
+// second wait); "206" the rest from the Range asked for ("206,short": 25000 bytes less); "200"
+// the whole file (a refused range); "drop" closes before any answer. `user` presses "&Stop"
+// or "&Pause" (then "&Resume") while the first reconnection waits. Checked at each
+// connection: its Range line, the status label shown then, and the wait before it.
 void HttpWindowTests::reconnects_data() {
     QTest::addColumn<QStringList>("acts");
     QTest::addColumn<bool>("existing"); // resumed from 5000 bytes of another version
@@ -492,6 +494,13 @@ void HttpWindowTests::reconnects_data() {
     QTest::newRow("short, then five drops")
         << QStringList{"half", "drop", "drop", "drop", "drop", "drop"} << false << ""
         << (QStringList{""} + QStringList(5, "50000")) << tries(5) << lost;
+    QTest::newRow("server gone for a try")
+        << QStringList{"half,gone", "206"} << false << "" << half
+        << QStringList{"", "Connection lost: reconnecting (try 2 of 5)"} << "completes";
+    QTest::newRow("progress, then short again")
+        << QStringList{"half", "206,short", "drop", "206"} << false << ""
+        << QStringList{"", "50000", "75000", "75000"} << (tries(1) << tries(2).mid(1))
+        << "completes";
     QTest::newRow("range refused") << QStringList{"half", "200"} << false << "" << half << tries(1)
                                    << "Server did not accept resuming.";
     QTest::newRow("stop in the wait") << QStringList{"half"} << false << "stop" << QStringList{""}
@@ -520,6 +529,7 @@ void HttpWindowTests::reconnects() {
     auto& w = f.open("http://" + host + "/dir/f.exe", "dl.bin", true);
     QStringList shown;
     QList<qint64> arrivals;
+    bool barShown = false;
     QElapsedTimer clock;
     clock.start();
     server.setHandler([&](ScriptedConnection& c) {
@@ -529,24 +539,37 @@ void HttpWindowTests::reconnects() {
         shown << (w.lblStatus->isHidden() ? "" : w.lblStatus->text());
         arrivals << clock.elapsed();
         const QString act = acts.value(server.connections().indexOf(&c), "drop");
-        if (act == "half") {
-            c.send(header(kBody.size()) + kBody.left(50000));
-            return c.close();
-        }
-        if (act == "half,reset") { // once the window has the bytes, which a reset may discard
-            c.send(header(kBody.size()) + kBody.left(50000));
+        // Runs `then` once the window holds `bytes` (bytes a reset may otherwise discard).
+        const auto once = [&c](qint64 bytes, std::function<void()> then) {
             auto* poll = new QTimer(&c);
-            QObject::connect(poll, &QTimer::timeout, [&c, poll] {
-                if (app::Download().Received == 50000)
-                    resetConnection(c), poll->stop();
+            QObject::connect(poll, &QTimer::timeout, [=] {
+                if (app::Download().Received == bytes)
+                    poll->stop(), then();
             });
-            return poll->start(10);
-        }
+            poll->start(10);
+        };
         const qint64 from = rangeOf(c.received()).toLongLong();
+        if (act.startsWith("half")) {
+            c.send(header(kBody.size()) + kBody.left(50000));
+            if (act == "half,gone")
+                server.setListening(false);
+            return act == "half,reset" ? once(50000, [&c] { resetConnection(c); }) : c.close();
+        }
+        if (act == "206,short") { // what shows while the rest arrives again
+            c.send(partial206(kBody, from).chopped(25000));
+            return once(75000, [&, &c = c] {
+                barShown = w.lblStatus->isHidden() && !w.picDownloadProgress->isHidden();
+                c.close();
+            });
+        }
         c.send(act == "206" ? partial206(kBody, from) : act == "200" ? okResponse(kBody) : "");
         c.close();
     });
     w.cmdDownload->click();
+    if (acts.first() == "half,gone") { // the first try is refused
+        QVERIFY(waitUntil([&] { return w.lblStatus->text().contains("in 2 s (try 2 of 5)"); }));
+        server.setListening(true);
+    }
     if (!user.isEmpty()) {
         QVERIFY(waitUntil([&] { return w.lblStatus->text().startsWith("Connection lost"); }));
         QCOMPARE(w.lblStatus->text(), QString("Connection lost: reconnecting in 1 s (try 1 of 5)"));
@@ -576,13 +599,14 @@ void HttpWindowTests::reconnects() {
         QCOMPARE(readAll(f.path("dl.bin")), kBody.left(50000)); // kept for a later resume
     }
     QCOMPARE(server.connections().size(), acts.size());
+    QCOMPARE(barShown, acts.contains("206,short"));
     for (int i = 0; i < acts.size(); ++i) {
         QCOMPARE(server.connections().at(i)->received(),
                  expectedRequest("/dir/f.exe", host, ranges.at(i).toLatin1()));
         QVERIFY2(shown.at(i).startsWith(labels.at(i)), qPrintable(shown.at(i)));
         // Try k waits 2^(k-1) s (a coarse timer may fire up to 5 % early).
-        if (labels.at(i).startsWith("Connection lost"))
-            QVERIFY(arrivals.at(i) - arrivals.at(i - 1) >= 940 << (i - 1));
+        if (const int k = labels.at(i).section("try ", 1).section(' ', 0, 0).toInt(); k > 0)
+            QVERIFY(arrivals.at(i) - arrivals.at(i - 1) >= 940 << (k - 1));
     }
 }
 

@@ -106,8 +106,17 @@ ScriptedServer::ScriptedServer(QObject* parent) : QObject(parent), server_(new Q
                 connectHandler_(*connection);
         }
     });
-    if (!server_->listen(QHostAddress::LocalHost, 0))
+    setListening(true);
+}
+
+void ScriptedServer::setListening(bool on) {
+    if (on == server_->isListening())
+        return;
+    if (!on)
+        return server_->close();
+    if (!server_->listen(QHostAddress::LocalHost, port_))
         qWarning("ScriptedServer: cannot listen: %s", qPrintable(server_->errorString()));
+    port_ = server_->serverPort();
 }
 
 ScriptedServer::~ScriptedServer() {
@@ -117,7 +126,7 @@ ScriptedServer::~ScriptedServer() {
 }
 
 quint16 ScriptedServer::port() const {
-    return server_->serverPort();
+    return port_;
 }
 
 void ScriptedServer::setHandler(std::function<void(ScriptedConnection&)> h) {

@@ -76,10 +76,13 @@ public:
     // Answers each request (once "\r\n\r\n" has arrived) with `response`, then closes.
     void replyToRequests(const QByteArray& response);
     bool waitForConnections(int count, int timeoutMs = 60000);
+    // Off: the port refuses new connections (those made stay); on: it takes them again.
+    void setListening(bool on);
 
 private:
     friend class ScriptedConnection;
     QTcpServer* server_;
+    quint16 port_ = 0;
     QList<ScriptedConnection*> connections_;
     std::function<void(ScriptedConnection&)> handler_;
     std::function<void(ScriptedConnection&)> connectHandler_;
