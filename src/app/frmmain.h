@@ -141,6 +141,8 @@ private:
     void FailResponse(const QString& statusLine);
     void RefuseResume();
     void ReportNotFound();
+    int OpenOutputFile();
+    void CloseOutputFile();
     bool WriteChunk();
     void MeasureSpeed();
     void ShowFinished(const QString& status);
@@ -155,6 +157,7 @@ private:
     void ShellOpen(const QString& path);
 
     http::HeaderCollector header_;    // collects the current response's header
+    int outputFile_ = -1;             // the download's file while a response writes to it
     bool headerTaken_ = false;        // the current response's header has been handled
     int redirects_ = 0;               // redirects followed in a row for this transfer
     quint64 ftpRuns_ = 0;             // FTP routines started; a newer one supersedes an older

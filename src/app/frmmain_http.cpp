@@ -17,7 +17,9 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace app {
 
@@ -36,31 +38,27 @@ const QString kNotFoundText = QStringLiteral(
     "\r\n"
     "You may reattempt to download.  If its still failure then most likely invalid url.");
 
-// Writes all of data at offset into path, opening and closing the file around it. The file
-// is created when missing and never truncated. Returns 0 or the errno of the failure.
-int WriteAt(const QString& path, const QByteArray& data, qint64 offset) {
-    const QByteArray name = QFile::encodeName(path);
-    const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
+// Writes all of data at offset into the open file fd. Returns 0 or the errno of the failure;
+// a file that has been removed meanwhile fails with ENOENT rather than take bytes nobody sees.
+int WriteAt(int fd, const QByteArray& data, qint64 offset) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
         return errno;
-    int error = 0;
+    if (st.st_nlink == 0)
+        return ENOENT;
     const char* p = data.constData();
     qint64 left = data.size();
     while (left > 0) {
         const ssize_t n = ::pwrite(fd, p, static_cast<size_t>(left), offset);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            error = errno;
-            break;
-        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return errno;
         p += n;
         left -= n;
         offset += n;
     }
-    if (::close(fd) != 0 && error == 0)
-        error = errno;
-    return error;
+    return 0;
 }
 
 // The first line of a response, for messages.
@@ -164,6 +162,7 @@ void frmMain::ConnectDownloadSocket() {
                                              : http::SplitHostPort(d.ConnectHost, d.ConnectPort);
     header_.Clear();
     headerTaken_ = false;
+    CloseOutputFile();
     try {
         if (sckDownload->State() != net::sckClosed)
             sckDownload->Close();
@@ -220,6 +219,8 @@ void frmMain::sckDownload_DataArrival(qint64) {
     }
     if (!WriteChunk())
         return;
+    if (d.TotalSize > 0 && d.Received >= d.TotalSize)
+        CloseOutputFile(); // the file is whole
     MeasureSpeed();
 }
 
@@ -317,9 +318,29 @@ void frmMain::ReportNotFound() {
     CloseSocket();
 }
 
+// The file stays open from the first piece of a response to the end of its connection, so
+// that each piece costs one write: opening and closing it around every piece made the file
+// system give up and redo its block reservations for the file piece after piece. Every byte
+// written is in the file at once, for a resume or any other reader.
+int frmMain::OpenOutputFile() {
+    if (outputFile_ >= 0)
+        return 0;
+    const QByteArray name = QFile::encodeName(Download().LocalFile);
+    outputFile_ = ::open(name.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+    return outputFile_ < 0 ? errno : 0;
+}
+
+void frmMain::CloseOutputFile() {
+    if (outputFile_ >= 0)
+        ::close(std::exchange(outputFile_, -1));
+}
+
 bool frmMain::WriteChunk() {
     DownloadFields& d = Download();
-    if (const int error = WriteAt(d.LocalFile, ChunkBuffer, d.Received)) {
+    int error = OpenOutputFile();
+    if (error == 0)
+        error = WriteAt(outputFile_, ChunkBuffer, d.Received);
+    if (error != 0) {
         CloseSocket();
         Ui().MsgBox(this,
                     QStringLiteral("Cannot write \"%1\": %2")
@@ -355,6 +376,7 @@ void frmMain::sckDownload_Close() {
     lblStatus->setText(QStringLiteral("Download Completed"));
     lblStatus->show();
     sckDownload->Close();
+    CloseOutputFile();
 }
 
 bool frmMain::FileExists(const QString& path) const {
@@ -363,11 +385,11 @@ bool frmMain::FileExists(const QString& path) const {
 }
 
 void frmMain::CloseSocket() {
-    // The output file is opened and closed around each write, so only the socket is open.
     while (sckDownload->State() > net::sckClosed) {
         sckDownload->Close();
         sckDownload->setLocalPort(0);
     }
+    CloseOutputFile();
 }
 
 void frmMain::Reset() {
