@@ -150,6 +150,7 @@ private:
     void ConnectionLost();
     void Reconnect();
     void StopReconnecting();
+    void ForgetRecovery();
     bool OverlapMatches() const;
     void StartOver();
     void SetTopMost(bool onTop);

@@ -240,8 +240,7 @@ void frmMain::cmdPause_Click() {
         lblStatus->hide();
         d.ResumeBase = QFileInfo(d.LocalFile).size();
         d.IsResuming = true;
-        lostTries_ = 0;
-        progressMark_ = -1;
+        ForgetRecovery();
         ConnectDownloadSocket();
     }
 }

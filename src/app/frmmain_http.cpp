@@ -110,9 +110,7 @@ void frmMain::StartDownload(const QString& savePath) {
     cmdDownload->setEnabled(false);
     CmdExit->setEnabled(false);
     redirects_ = 0;
-    verifyUntil_ = 0;
-    lostTries_ = 0;
-    progressMark_ = -1;
+    ForgetRecovery();
     const bool rollback = AppSettings::Rollback();
     const qint16 rollbackAmount = AppSettings::RollbackAmount();
 
@@ -319,9 +317,8 @@ void frmMain::ReportNotFound() {
 }
 
 // The file stays open from the first piece of a response to the end of its connection, so
-// that each piece costs one write: opening and closing it around every piece made the file
-// system give up and redo its block reservations for the file piece after piece. Every byte
-// written is in the file at once, for a resume or any other reader.
+// that a piece costs one write instead of an open, a write and a close. Every byte written
+// is in the file at once, for a resume or any other reader.
 int frmMain::OpenOutputFile() {
     if (outputFile_ >= 0)
         return 0;
@@ -405,10 +402,7 @@ void frmMain::Reset() {
     headerTaken_ = false;
     redirects_ = 0;
     d.IsResuming = false;
-    StopReconnecting();
-    lostTries_ = 0;
-    progressMark_ = -1;
-    verifyUntil_ = 0;
+    ForgetRecovery();
     DrawProgress(picDownloadProgress, 0, false);
     cmdDownload->setEnabled(true);
     CmdExit->setEnabled(true);

@@ -66,6 +66,14 @@ void frmMain::StopReconnecting() {
     reconnecting_ = false;
 }
 
+// A new start (of a transfer, or after a pause): no try counted, nothing to compare.
+void frmMain::ForgetRecovery() {
+    StopReconnecting();
+    lostTries_ = 0;
+    progressMark_ = -1;
+    verifyUntil_ = 0;
+}
+
 // The bytes of ChunkBuffer that the file already holds (below verifyUntil_) are the same there.
 bool frmMain::OverlapMatches() const {
     const DownloadFields& d = Download();
