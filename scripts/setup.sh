@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config clang-format clang libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
-  nginx-light tinyproxy curl python3-pyftpdlib
+  nginx-light tinyproxy curl python3-pyftpdlib libssl-dev minisign
   xvfb xauth x11-utils x11-apps xclip xdotool imagemagick fonts-dejavu-core fonts-liberation2 fonts-comic-neue
   util-linux procps time strace
 )

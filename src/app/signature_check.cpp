@@ -1,0 +1,96 @@
+// The signature check's cryptography: OpenSSL EVP for BLAKE2b-512 and Ed25519, nothing of
+// our own beyond the order of the checks.
+#include "signature_check.h"
+
+#include <QFile>
+#include <fcntl.h>
+#include <memory>
+#include <openssl/evp.h>
+#include <unistd.h>
+
+namespace signing {
+
+namespace {
+
+using PkeyPtr = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
+using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
+using MdPtr = std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)>;
+
+bool Ed25519Verify(const QByteArray& key, const QByteArray& signature, const QByteArray& message) {
+    PkeyPtr pkey(EVP_PKEY_new_raw_public_key(
+                     EVP_PKEY_ED25519, nullptr,
+                     reinterpret_cast<const unsigned char*>(key.constData()), key.size()),
+                 &EVP_PKEY_free);
+    MdCtxPtr ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    if (!pkey || !ctx ||
+        EVP_DigestVerifyInit(ctx.get(), nullptr, nullptr, nullptr, pkey.get()) != 1)
+        return false;
+    return EVP_DigestVerify(
+               ctx.get(), reinterpret_cast<const unsigned char*>(signature.constData()),
+               signature.size(), reinterpret_cast<const unsigned char*>(message.constData()),
+               message.size()) == 1;
+}
+
+// The BLAKE2b-512 digest of the file, read once in 1 MiB pieces; empty when it cannot be read.
+QByteArray Blake2b512(const QString& path) {
+    MdPtr md(EVP_MD_fetch(nullptr, "BLAKE2B-512", nullptr), &EVP_MD_free);
+    MdCtxPtr ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return {};
+    bool ok = md && ctx && EVP_DigestInit_ex(ctx.get(), md.get(), nullptr) == 1;
+    QByteArray buffer(1 << 20, Qt::Uninitialized);
+    for (ssize_t n = 1; ok && n > 0;) {
+        n = ::read(fd, buffer.data(), static_cast<size_t>(buffer.size()));
+        ok = n >= 0 && EVP_DigestUpdate(ctx.get(), buffer.constData(), static_cast<size_t>(n)) == 1;
+    }
+    ::close(fd);
+    QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
+    unsigned int size = 0;
+    if (!ok ||
+        EVP_DigestFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(digest.data()), &size) != 1)
+        return {};
+    digest.truncate(size);
+    return digest;
+}
+
+CheckResult Fail(Verdict verdict, const QString& reason) {
+    return {verdict, reason, {}};
+}
+
+} // namespace
+
+CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signatureText,
+                           const QString& path) {
+    const auto key = ParsePublicKey(publicKey);
+    if (!key)
+        return Fail(Verdict::MalformedKey, QStringLiteral("The built-in public key is not valid."));
+    int line = 0;
+    const auto sig = ParseSignature(signatureText, &line);
+    if (!sig)
+        return Fail(Verdict::MalformedSignature,
+                    QStringLiteral("The signature file is malformed (line %1).").arg(line));
+    if (sig->algorithm == "Ed")
+        return Fail(Verdict::LegacyAlgorithm,
+                    QStringLiteral("The signature uses the legacy algorithm, which is refused."));
+    if (sig->algorithm != "ED")
+        return Fail(Verdict::UnknownAlgorithm,
+                    QStringLiteral("The signature's algorithm is not supported."));
+    if (sig->keyId != key->keyId)
+        return Fail(Verdict::KeyIdMismatch,
+                    QStringLiteral("The signature was made with key %1, not with key %2.")
+                        .arg(QString::fromLatin1(sig->keyId.toHex().toUpper()),
+                             QString::fromLatin1(key->keyId.toHex().toUpper())));
+    const QByteArray digest = Blake2b512(path);
+    if (digest.isEmpty())
+        return Fail(Verdict::FileUnreadable, QStringLiteral("The downloaded file cannot be read."));
+    if (!Ed25519Verify(key->key, sig->signature, digest))
+        return Fail(Verdict::FileSignature,
+                    QStringLiteral("The file does not match its signature."));
+    if (!Ed25519Verify(key->key, sig->globalSignature, sig->signature + sig->trustedComment))
+        return Fail(Verdict::CommentSignature,
+                    QStringLiteral("The signature's trusted comment does not match."));
+    return {Verdict::Good, {}, sig->trustedComment};
+}
+
+} // namespace signing
