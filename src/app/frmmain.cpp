@@ -1,5 +1,6 @@
 // The main window: controls, menus, start-up and shut-down.
 #include "frmmain.h"
+#include "signature_fetch.h"
 
 #include "app_settings.h"
 #include "button_art.h"
@@ -331,6 +332,8 @@ void frmMain::showEvent(QShowEvent* event) {
 
 void frmMain::closeEvent(QCloseEvent* event) {
     CloseSocket();
+    if (signatureFetch_)
+        signatureFetch_->Cancel();
     if (CFtpConnection) {
         // The FTP routine is waiting inside the client: end it, and delete the window only
         // once it has returned.

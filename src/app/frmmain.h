@@ -30,6 +30,8 @@ class rkButtons_H;
 namespace app {
 
 class ProgressPicture;
+class SmallFileFetch;
+struct FetchResult;
 
 // The address box: trims itself and takes dropped text whole.
 class UrlBox : public QLineEdit {
@@ -93,6 +95,11 @@ public:
 
     static double Now(); // monotonic seconds
 
+    // The maker's public key (minisign's base64 line) that a build's signature must match
+    // before it replaces the executable; the one built in unless set. Empty: no check.
+    static QByteArray BuiltInMakerKey();
+    void setMakerKey(const QByteArray& key) { makerKey_ = key; }
+
 public slots:
     void cmdDownload_Click();
     void cmdRun_Click();
@@ -153,6 +160,10 @@ private:
     void ForgetRecovery();
     bool OverlapMatches() const;
     void StartOver();
+    FetchResult FetchSignature();
+    QString CheckBuild(int fd, const QByteArray& signature, const QString& executable,
+                       QByteArray& version) const;
+    void RefuseUpdate(const QString& download, const QString& reason);
     void SetTopMost(bool onTop);
     bool FileExists(const QString& path) const;
     void ShellOpen(const QString& path);
@@ -165,6 +176,8 @@ private:
     bool ftpTransferRunning_ = false; // the FTP client reported the data transfer started
     bool deleteWhenFtpEnds_ = false;  // closed while the FTP routine ran on this window
     bool outerHeightSet_ = false;
+    QByteArray makerKey_ = BuiltInMakerKey();
+    SmallFileFetch* signatureFetch_ = nullptr; // the signature's fetch while it runs
 
     // An HTTP transfer that the server ends short reconnects by itself (ConnectionLost).
     QTimer* reconnectTimer_;    // the wait before the next try

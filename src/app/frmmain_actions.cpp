@@ -37,107 +37,6 @@ void SetText(QLabel* label, const QString& text) {
         label->setText(text);
 }
 
-// Copies all of `in` to `out`. Returns 0 or the errno of the failure.
-int CopyAll(int in, int out) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n == 0)
-            return 0;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return errno;
-        }
-        for (ssize_t done = 0; done < n;) {
-            const ssize_t w = ::write(out, buffer + done, static_cast<size_t>(n - done));
-            if (w > 0)
-                done += w;
-            else if (w == 0 || errno != EINTR)
-                return w == 0 ? EIO : errno;
-        }
-    }
-}
-
-// Puts a copy of `from` in a temporary file beside `to` and renames that over `to`, for a
-// download on another file system than the executable: a rename cannot cross file systems,
-// and copying straight onto the executable's name would leave half a program when the copy
-// fails. The temporary file has a fixed name, so that a copy cut short by a crash is
-// replaced by the next update instead of piling up. The download is removed once the copy
-// has its place. Returns 0 or an errno.
-int CopyOver(const QByteArray& from, const QByteArray& to, mode_t mode) {
-    const int in = ::open(from.constData(), O_RDONLY | O_CLOEXEC);
-    if (in < 0)
-        return errno;
-    const QByteArray temp = to + ".new";
-    if (::unlink(temp.constData()) != 0 && errno != ENOENT) {
-        const int error = errno;
-        ::close(in);
-        return error;
-    }
-    const int out =
-        ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (out < 0) {
-        const int error = errno;
-        ::close(in);
-        return error;
-    }
-    int error = CopyAll(in, out);
-    if (error == 0 && ::fchmod(out, mode) != 0)
-        error = errno;
-    if (error == 0 && ::fsync(out) != 0)
-        error = errno;
-    if (::close(out) != 0 && error == 0)
-        error = errno;
-    ::close(in);
-    if (error == 0 && ::rename(temp.constData(), to.constData()) != 0)
-        error = errno;
-    if (error != 0) {
-        ::unlink(temp.constData());
-        return error;
-    }
-    ::unlink(from.constData());
-    return 0;
-}
-
-// Flushes the file's data to its disk, so that a rename that reaches the disk first cannot
-// leave the executable's name on a file without its contents. Returns 0 or the errno.
-int SyncFile(const QByteArray& path) {
-    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-    const int error = ::fsync(fd) == 0 ? 0 : errno;
-    ::close(fd);
-    return error;
-}
-
-// Moves the download onto the executable's name in one rename (or, across file systems, a
-// copy renamed into place), carrying the old executable's permission bits over. Returns 0
-// or the errno of the failure.
-int ReplaceExecutable(const QString& download, const QString& executable) {
-    const QByteArray from = QFile::encodeName(download);
-    const QByteArray to = QFile::encodeName(executable);
-    struct stat source {};
-    if (::stat(from.constData(), &source) != 0)
-        return errno;
-    struct stat old {};
-    mode_t mode = 0;
-    if (::stat(to.constData(), &old) == 0) {
-        mode = old.st_mode & 07777;
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = (source.st_mode & 07777) | (0111 & ~mask);
-    }
-    if (::chmod(from.constData(), mode) != 0)
-        return errno;
-    if (const int error = SyncFile(from))
-        return error;
-    if (::rename(from.constData(), to.constData()) != 0)
-        return errno == EXDEV ? CopyOver(from, to, mode) : errno;
-    return 0;
-}
-
 } // namespace
 
 void frmMain::tmrUpdateProgress_Timer() {
@@ -167,6 +66,8 @@ void frmMain::tmrUpdateProgress_Timer() {
 }
 
 void frmMain::tmrTimeLeft_Timer() {
+    if (signatureFetch_)
+        return; // the finished download's check runs: the tick must not finish it again
     DownloadFields& d = Download();
     if (!(d.TotalSize > 0 && d.Received > 0 && Speed > 0))
         return;
@@ -258,23 +159,6 @@ void frmMain::cmdStop_Click() {
         CloseSocket();
         Reset();
     }
-}
-
-void frmMain::Command1_Click() {
-    const QString download = TxtPath->text();
-    const QString executable = Text2->text();
-    const int error = ReplaceExecutable(download, executable);
-    if (error == 0)
-        return;
-    if (error == EACCES || error == EPERM || error == ETXTBSY || error == EBUSY) {
-        Ui().MsgBox(this, QStringLiteral("Close Velder Application !"), MsgButtons::OK,
-                    MsgIcon::Critical, QStringLiteral("Application Error"));
-        return;
-    }
-    Ui().MsgBox(this,
-                QStringLiteral("Cannot replace \"%1\" by \"%2\": %3")
-                    .arg(executable, download, QString::fromLocal8Bit(std::strerror(error))),
-                MsgButtons::OK, MsgIcon::Critical, QStringLiteral("Application Error"));
 }
 
 void frmMain::cmdRun_Click() {

@@ -3,6 +3,7 @@
 #include "signature_check.h"
 
 #include <QFile>
+#include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <openssl/evp.h>
@@ -31,20 +32,23 @@ bool Ed25519Verify(const QByteArray& key, const QByteArray& signature, const QBy
                message.size()) == 1;
 }
 
-// The BLAKE2b-512 digest of the file, read once in 1 MiB pieces; empty when it cannot be read.
-QByteArray Blake2b512(const QString& path) {
+// The BLAKE2b-512 digest of the open file from its first byte, read once in 1 MiB pieces
+// (the descriptor's offset is left alone); empty when it cannot be read.
+QByteArray Blake2b512(int fd) {
     MdPtr md(EVP_MD_fetch(nullptr, "BLAKE2B-512", nullptr), &EVP_MD_free);
     MdCtxPtr ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return {};
-    bool ok = md && ctx && EVP_DigestInit_ex(ctx.get(), md.get(), nullptr) == 1;
+    bool ok = fd >= 0 && md && ctx && EVP_DigestInit_ex(ctx.get(), md.get(), nullptr) == 1;
     QByteArray buffer(1 << 20, Qt::Uninitialized);
-    for (ssize_t n = 1; ok && n > 0;) {
-        n = ::read(fd, buffer.data(), static_cast<size_t>(buffer.size()));
-        ok = n >= 0 && EVP_DigestUpdate(ctx.get(), buffer.constData(), static_cast<size_t>(n)) == 1;
+    off_t offset = 0;
+    while (ok) {
+        const ssize_t n = ::pread(fd, buffer.data(), static_cast<size_t>(buffer.size()), offset);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            break;
+        ok = n > 0 && EVP_DigestUpdate(ctx.get(), buffer.constData(), static_cast<size_t>(n)) == 1;
+        offset += n;
     }
-    ::close(fd);
     QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
     unsigned int size = 0;
     if (!ok ||
@@ -62,6 +66,14 @@ CheckResult Fail(Verdict verdict, const QString& reason) {
 
 CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signatureText,
                            const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    CheckResult result = CheckSignature(publicKey, signatureText, fd);
+    if (fd >= 0)
+        ::close(fd);
+    return result;
+}
+
+CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signatureText, int fd) {
     const auto key = ParsePublicKey(publicKey);
     if (!key)
         return Fail(Verdict::MalformedKey, QStringLiteral("The built-in public key is not valid."));
@@ -81,7 +93,7 @@ CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signat
                     QStringLiteral("The signature was made with key %1, not with key %2.")
                         .arg(QString::fromLatin1(sig->keyId.toHex().toUpper()),
                              QString::fromLatin1(key->keyId.toHex().toUpper())));
-    const QByteArray digest = Blake2b512(path);
+    const QByteArray digest = Blake2b512(fd);
     if (digest.isEmpty())
         return Fail(Verdict::FileUnreadable, QStringLiteral("The downloaded file cannot be read."));
     if (!Ed25519Verify(key->key, sig->signature, digest))

@@ -31,5 +31,7 @@ struct CheckResult {
 // The file at `path` as it is now, against the signature file's text and the base64 public key.
 CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signatureText,
                            const QString& path);
+// The same over an open file, read from its first byte whatever its offset.
+CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signatureText, int fd);
 
 } // namespace signing

@@ -14,12 +14,8 @@ using testsupport::writeFile;
 
 namespace {
 
-// Runs minisign with args in dir; true when it succeeded.
 bool minisign(const QTemporaryDir& dir, const QStringList& args) {
-    QProcess p;
-    p.setWorkingDirectory(dir.path());
-    p.start("minisign", args);
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return testsupport::runTool(dir.path(), "minisign", args);
 }
 
 QString verdictName(Verdict v) {

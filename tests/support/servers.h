@@ -26,6 +26,8 @@ QByteArray readAll(const QString& path);
 // Writes `data` as the whole file, making its folder first; true on success.
 bool writeFile(const QString& path, const QByteArray& data);
 bool sameFileContents(const QString& a, const QString& b);
+// Runs a program in dir and waits for it; true when it exited with 0.
+bool runTool(const QString& dir, const QString& program, const QStringList& args);
 
 class ScriptedServer;
 

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <algorithm>
 #include <random>
 #include <vector>
@@ -49,6 +50,13 @@ bool sameFileContents(const QString& a, const QString& b) {
             return false;
     }
     return true;
+}
+
+bool runTool(const QString& dir, const QString& program, const QStringList& args) {
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(program, args);
+    return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 } // namespace testsupport
