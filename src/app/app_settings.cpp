@@ -91,6 +91,9 @@ qint16 AppSettings::FtpTimeout() {
 bool AppSettings::FtpPasv() {
     return numberOr(QStringLiteral("FTP PASV"), "1") != 0;
 }
+QString AppSettings::TrustedCertificates() {
+    return Read(QStringLiteral("Trusted Certificates"), QString());
+}
 bool AppSettings::DownloadDrop() {
     return numberOr(QStringLiteral("Download Drop"), "0") == 1;
 }

@@ -33,6 +33,9 @@ public:
     static qint16 FtpTimeout();     // "FTP Timeout", default 30, 0 taken as 30
     static bool FtpPasv();          // "FTP PASV", non-zero
     static bool DownloadDrop();     // "Download Drop", equal to 1
+    // "Trusted Certificates": a PEM file of certificates trusted for https:// beside the
+    // system's; default none.
+    static QString TrustedCertificates();
 };
 
 } // namespace app

@@ -147,7 +147,7 @@ void frmMain::StartDownload(const QString& savePath) {
             FtpTransfer();
             return;
         }
-    } else if (!StartsWithNoCase(address, "http://")) {
+    } else if (!StartsWithNoCase(address, "http://") && !StartsWithNoCase(address, "https://")) {
         return;
     }
     ConnectDownloadSocket();
@@ -156,8 +156,13 @@ void frmMain::StartDownload(const QString& savePath) {
 void frmMain::ConnectDownloadSocket() {
     const DownloadFields& d = Download();
     // The address's own port, when it has one, is where a direct connection goes.
-    const http::HostPort target = d.UseProxy ? http::HostPort{d.ConnectHost, d.ConnectPort}
-                                             : http::SplitHostPort(d.ConnectHost, d.ConnectPort);
+    const http::Hop hop =
+        http::PlanHop(d.DownloadURL, d.UseProxy ? d.ConnectHost : QString(), d.ConnectPort);
+    net::ConnectOptions options;
+    options.tunnelTo = hop.tunnelTo;
+    options.tls = hop.tls;
+    options.peerName = hop.peerName;
+    options.trustedCertificates = AppSettings::TrustedCertificates();
     header_.Clear();
     headerTaken_ = false;
     CloseOutputFile();
@@ -165,7 +170,7 @@ void frmMain::ConnectDownloadSocket() {
         if (sckDownload->State() != net::sckClosed)
             sckDownload->Close();
         sckDownload->setLocalPort(0);
-        sckDownload->Connect(target.host, target.port);
+        sckDownload->Connect(hop.host, hop.port, options);
     } catch (const net::SocketError&) {
         // A target that cannot be connected to leaves the transfer waiting for "&Stop".
     }
@@ -183,10 +188,13 @@ void frmMain::sckDownload_Connect() {
     HeaderText.clear();
     header_.Clear();
     headerTaken_ = false;
+    // Through a tunnel the request is the direct one.
+    const http::Hop hop =
+        http::PlanHop(d.DownloadURL, d.UseProxy ? d.ConnectHost : QString(), d.ConnectPort);
     http::RequestInfo request;
     request.downloadUrl = d.DownloadURL;
-    request.connectHost = d.ConnectHost;
-    request.viaProxy = d.UseProxy;
+    request.connectHost = hop.absoluteForm ? d.ConnectHost : hop.requestHost;
+    request.viaProxy = hop.absoluteForm;
     request.resuming = d.IsResuming;
     request.resumeBase = d.ResumeBase;
     try {

@@ -99,7 +99,21 @@ void frmMain::StartOver() {
     ConnectDownloadSocket();
 }
 
-void frmMain::sckDownload_Error(int, const QString&) {
+void frmMain::sckDownload_Error(int number, const QString& description) {
+    // A server that cannot prove who it is gets nothing, on the first try or a reconnection.
+    if (number == net::sckTlsFailed) {
+        CloseSocket();
+        Ui().MsgBox(this,
+                    QStringLiteral("The server's certificate could not be verified:\r\n") +
+                        description,
+                    MsgButtons::OK, MsgIcon::Critical, QLatin1String(kAppTitle));
+        Reset();
+        return;
+    }
+    if (number == net::sckProxyTunnelFailed) {
+        FailResponse(description);
+        return;
+    }
     // Before a response has begun, an unreachable server leaves the transfer to "&Stop".
     if (reconnecting_ || (headerTaken_ && ShortOfLength()))
         ConnectionLost();

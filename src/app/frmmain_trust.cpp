@@ -50,6 +50,7 @@ FetchRoute RouteOfDownload() {
     route.proxyHost = AppSettings::ProxyIP();
     route.proxyPort = AppSettings::ProxyPort();
     route.proxyFtp = AppSettings::ProxyFtp();
+    route.trustedCertificates = AppSettings::TrustedCertificates();
     route.ftpTimeout = AppSettings::FtpTimeout();
     route.ftpPassive = AppSettings::FtpPasv();
     return route;

@@ -8,7 +8,10 @@ namespace {
 
 const QByteArray kCrLf = QByteArrayLiteral("\r\n");
 const QByteArray kBlankLine = QByteArrayLiteral("\r\n\r\n");
-constexpr qsizetype kSchemeLength = 7; // "http://"
+
+bool IsHttps(const QString& address) {
+    return address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive);
+}
 
 // Request targets carry no blanks, control characters or raw 8-bit bytes: those are sent
 // percent-encoded (UTF-8), everything else as typed.
@@ -62,7 +65,8 @@ QByteArray BuildRequest(const RequestInfo& info) {
         target = info.downloadUrl;
         host = HostOfAddress(info.downloadUrl).value_or(QString());
     } else {
-        target = info.downloadUrl.mid(kSchemeLength + info.connectHost.size());
+        const qsizetype scheme = info.downloadUrl.indexOf(QLatin1String("://"));
+        target = info.downloadUrl.mid((scheme < 0 ? 0 : scheme + 3) + info.connectHost.size());
         host = info.connectHost;
     }
     const QByteArray hostBytes = host.toUtf8();
@@ -166,13 +170,40 @@ std::optional<qint64> ParseContentRangeStart(const QByteArray& value) {
 QString ResolveLocation(const QString& currentUrl, const QByteArray& location) {
     const QUrl base(currentUrl);
     QUrl target = base.resolved(QUrl::fromEncoded(location.trimmed()));
-    if (!target.isValid() || target.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) ||
-        target.host().isEmpty())
+    const QString scheme = target.scheme().toLower();
+    const bool allowed = scheme == QLatin1String("https") ||
+                         (scheme == QLatin1String("http") && !IsHttps(currentUrl));
+    if (!target.isValid() || !allowed || target.host().isEmpty())
         return {};
     if (target.path().isEmpty())
         target.setPath(QStringLiteral("/")); // the updater's address rules need a path
     target.setFragment(QString());
     return target.toString(QUrl::FullyEncoded | QUrl::RemoveFragment);
+}
+
+Hop PlanHop(const QString& address, const QString& proxyHost, const QString& proxyPort) {
+    Hop hop;
+    const QString hostPart = HostOfAddress(address).value_or(QString());
+    const bool tls = IsHttps(address);
+    const HostPort origin =
+        SplitHostPort(hostPart, tls ? QStringLiteral("443") : QStringLiteral("80"));
+    hop.tls = tls;
+    hop.peerName = origin.host;
+    hop.requestHost = hostPart;
+    if (proxyHost.isEmpty()) {
+        hop.host = origin.host;
+        hop.port = origin.port;
+        return hop;
+    }
+    hop.host = proxyHost;
+    hop.port = proxyPort;
+    if (tls) { // a tunnel to the origin; the request inside it is the direct one
+        const bool v6 = origin.host.contains(QLatin1Char(':'));
+        hop.tunnelTo = (v6 ? "[" + origin.host + "]" : origin.host) + ":" + origin.port;
+    } else {
+        hop.absoluteForm = true;
+    }
+    return hop;
 }
 
 bool IsRedirect(int code) {

@@ -72,10 +72,24 @@ std::optional<qint64> ParseContentLength(const QByteArray& value);
 // The first byte of a "Content-Range: bytes FIRST-LAST/TOTAL" value; nullopt when unreadable.
 std::optional<qint64> ParseContentRangeStart(const QByteArray& value);
 
-// A redirect target resolved against the current address; empty when not a valid
-// http:// address afterwards.
+// A redirect target resolved against the current address; empty when not a valid http:// or
+// https:// address afterwards, or when it would leave https:// for http://.
 QString ResolveLocation(const QString& currentUrl, const QByteArray& location);
 
 bool IsRedirect(int code);
+
+// Where a request for `address` goes. Direct: to the address's host and port (80, or 443 for
+// https://). Through the proxy (proxyHost not empty): to the proxy, with the whole address in
+// the request line for http://, and for https:// through a tunnel to the origin, the request
+// then written as a direct one.
+struct Hop {
+    QString host, port;        // where the TCP connection goes
+    QString tunnelTo;          // "host:port" to CONNECT to through the proxy; empty for none
+    bool tls = false;          // https://: TLS with the origin
+    QString peerName;          // the name the origin's certificate must carry
+    QString requestHost;       // the address's host[:port], as the request names it
+    bool absoluteForm = false; // the request line carries the whole address (plain proxy)
+};
+Hop PlanHop(const QString& address, const QString& proxyHost, const QString& proxyPort);
 
 } // namespace http

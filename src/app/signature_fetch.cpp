@@ -78,6 +78,10 @@ struct SmallFileFetch::State {
         return QStringLiteral("The signature could not be fetched from %1: %2").arg(address, why);
     }
 
+    http::Hop Hop() const {
+        return http::PlanHop(address, route.useProxy ? route.proxyHost : QString(),
+                             route.proxyPort);
+    }
     void StartHttp();
     void OnHttpData();
     void TakeHttpHeader(const QByteArray& chunk);
@@ -92,12 +96,14 @@ void SmallFileFetch::State::StartHttp() {
     length = -1;
     result.body.clear();
     socket.Close();
-    http::HostPort target{route.proxyHost, route.proxyPort};
-    if (!route.useProxy)
-        target = http::SplitHostPort(http::HostOfAddress(address).value_or(QString()),
-                                     QStringLiteral("80"));
+    const http::Hop hop = Hop();
+    net::ConnectOptions options;
+    options.tunnelTo = hop.tunnelTo;
+    options.tls = hop.tls;
+    options.peerName = hop.peerName;
+    options.trustedCertificates = route.trustedCertificates;
     try {
-        socket.Connect(target.host, target.port);
+        socket.Connect(hop.host, hop.port, options);
     } catch (const net::SocketError& e) {
         Finish(Failed(e.text()));
         return;
@@ -239,7 +245,7 @@ SmallFileFetch::~SmallFileFetch() = default;
 FetchResult SmallFileFetch::Run() {
     State& s = *state_;
     const bool viaHttp =
-        StartsWithNoCase(s.address, "http://") ||
+        StartsWithNoCase(s.address, "http://") || StartsWithNoCase(s.address, "https://") ||
         (StartsWithNoCase(s.address, "ftp://") && s.route.useProxy && s.route.proxyFtp);
     if (viaHttp) {
         s.silence.setSingleShot(true);
@@ -249,11 +255,11 @@ FetchResult SmallFileFetch::Run() {
                                   .arg(s.route.silenceMs / 1000)));
         });
         QObject::connect(&s.socket, &net::SocketControl::ConnectEvent, [&s] {
+            const http::Hop hop = s.Hop();
             http::RequestInfo request;
             request.downloadUrl = s.address;
-            request.connectHost =
-                s.route.useProxy ? s.route.proxyHost : http::HostOfAddress(s.address).value_or("");
-            request.viaProxy = s.route.useProxy;
+            request.connectHost = hop.absoluteForm ? s.route.proxyHost : hop.requestHost;
+            request.viaProxy = hop.absoluteForm;
             try {
                 s.socket.SendData(http::BuildRequest(request));
             } catch (const net::SocketError&) {
@@ -270,7 +276,7 @@ FetchResult SmallFileFetch::Run() {
     } else if (StartsWithNoCase(s.address, "ftp://")) {
         s.RunFtp();
     } else {
-        s.Finish(s.Failed(QStringLiteral("the address is neither http:// nor ftp://.")));
+        s.Finish(s.Failed(QStringLiteral("the address is not http://, https:// or ftp://.")));
     }
     return s.result;
 }

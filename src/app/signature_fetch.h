@@ -14,7 +14,8 @@ struct FetchRoute {
     QString proxyHost;
     QString proxyPort;
     bool proxyFtp = false;
-    qint16 ftpTimeout = 30; // seconds of silence before an FTP step fails
+    QString trustedCertificates; // for https://, beside the system's
+    qint16 ftpTimeout = 30;      // seconds of silence before an FTP step fails
     bool ftpPassive = false;
     int silenceMs = 30000; // an HTTP fetch fails after this long without a byte
 };
@@ -31,8 +32,8 @@ inline constexpr qsizetype kMaxSignatureBytes = 16 * 1024;
 // ftp:// address comes before a ":port" that follows it.
 QString SignatureAddress(const QString& buildAddress);
 
-// One fetch of the whole file at `address` (http:// or ftp://), at most maxBytes. HTTP follows
-// up to five redirects and takes only a 2xx answer.
+// One fetch of the whole file at `address` (http://, https:// or ftp://), at most maxBytes. HTTP
+// follows up to five redirects and takes only a 2xx answer.
 class SmallFileFetch {
 public:
     SmallFileFetch(const QString& address, const FetchRoute& route, qsizetype maxBytes);

@@ -1,11 +1,14 @@
 #include "socket_control.h"
 
+#include "proxy_tunnel.h"
 #include "socket_errors.h"
 
 #include <QHostInfo>
 #include <QNetworkProxy>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -73,9 +76,17 @@ SocketControl::~SocketControl() {
 // Operations
 
 void SocketControl::Connect(const QString& remoteHost, const QString& remotePort) {
+    Connect(remoteHost, remotePort, ConnectOptions{});
+}
+
+void SocketControl::Connect(const QString& remoteHost, const QString& remotePort,
+                            const ConnectOptions& options) {
     const quint16 port = parsePort(remotePort);
     if (port == 0)
         throw SocketError(sckInvalidPropertyValue, tr("Invalid property value"));
+    if (state_ != sckClosed)
+        throw SocketError(sckInvalidOp, tr("Invalid operation at current state"));
+    options_ = options;
     Connect(remoteHost, int(port));
 }
 
@@ -189,7 +200,7 @@ void SocketControl::SendData(const QByteArray& data) {
 // way. Bytes that were counted as sent already (held ones) are not reported again.
 void SocketControl::writeOut(const char* bytes, qint64 size, bool report) {
     qint64 direct = 0;
-    if (socket_->bytesToWrite() == 0 && socket_->socketDescriptor() >= 0) {
+    if (!encrypted_ && socket_->bytesToWrite() == 0 && socket_->socketDescriptor() >= 0) {
         const ssize_t n = ::send(int(socket_->socketDescriptor()), bytes, size_t(size),
                                  MSG_DONTWAIT | MSG_NOSIGNAL);
         direct = qMax<ssize_t>(0, n);
@@ -289,6 +300,9 @@ void SocketControl::Close() {
     queue_.clear();
     dataQueued_ = false;
     candidates_.clear();
+    options_ = {};
+    setUp_ = SetUp::Tcp;
+    tlsErrors_.clear();
     if (server_) {
         server_->disconnect(this);
         server_->close();
@@ -314,6 +328,11 @@ QString SocketControl::LocalIP() const {
     if (server_)
         return dotted(server_->serverAddress());
     return dotted(localAddress_);
+}
+
+QByteArray SocketControl::TlsSession() const {
+    const auto* ssl = qobject_cast<const QSslSocket*>(socket_);
+    return ssl && encrypted_ ? ssl->sslConfiguration().sessionTicket() : QByteArray();
 }
 
 QString SocketControl::RemoteHostIP() const {
@@ -363,7 +382,8 @@ void SocketControl::scheduleConnectNext() {
 
 void SocketControl::connectNextAddress() {
     const QHostAddress address = candidates_.takeFirst();
-    auto* socket = new QTcpSocket(this);
+    // In plain use a QSslSocket is a TCP socket; it can start TLS once connected.
+    auto* socket = new QSslSocket(this);
     socket->setProxy(QNetworkProxy::NoProxy);
     if (localPort_ != 0) {
         const bool v6 = address.protocol() == QAbstractSocket::IPv6Protocol;
@@ -387,6 +407,9 @@ void SocketControl::attachSocket(QTcpSocket* socket) {
     // each piece to disk keeps the connection flowing and the piece in the cache.
     socket->setReadBufferSize(kReadPieceBytes);
     socket_ = socket;
+    encrypted_ = false;
+    setUp_ = SetUp::Tcp;
+    tlsErrors_.clear();
     consumed_ = 0;
     announced_ = 0;
     reportedAhead_ = 0;
@@ -396,6 +419,13 @@ void SocketControl::attachSocket(QTcpSocket* socket) {
     connect(socket, &QTcpSocket::disconnected, this, &SocketControl::onDisconnected);
     connect(socket, &QTcpSocket::bytesWritten, this, &SocketControl::onBytesWritten);
     connect(socket, &QTcpSocket::errorOccurred, this, &SocketControl::onSocketError);
+    if (auto* ssl = qobject_cast<QSslSocket*>(socket)) {
+        connect(ssl, &QSslSocket::encrypted, this, &SocketControl::onEncrypted);
+        connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
+            for (const QSslError& error : errors)
+                tlsErrors_ << error.errorString();
+        });
+    }
 }
 
 // Detaches the socket. Bytes that SendData queued still go out before it closes; nothing of
@@ -437,12 +467,94 @@ void SocketControl::rememberEndpoints() {
 
 void SocketControl::onConnected() {
     candidates_.clear();
+    if (!options_.tunnelTo.isEmpty()) {
+        setUp_ = SetUp::Tunnel;
+        socket_->write(BuildConnectRequest(options_.tunnelTo));
+        return;
+    }
+    if (options_.tls) {
+        startHandshake();
+        return;
+    }
+    becomeConnected();
+}
+
+void SocketControl::becomeConnected() {
+    setUp_ = SetUp::Done;
     state_ = sckConnected;
     rememberEndpoints();
     post({EventKind::Connect});
 }
 
+// Only the answer's own bytes are taken from the socket; the tunnel's bytes are the TLS
+// server's.
+void SocketControl::readTunnelAnswer() {
+    const TunnelAnswer answer = ReadTunnelAnswer(socket_->peek(socket_->bytesAvailable()));
+    switch (answer.result) {
+    case TunnelAnswer::Result::NeedMore:
+        return;
+    case TunnelAnswer::Result::Refused:
+        failSetUp(
+            sckProxyTunnelFailed,
+            tr("The proxy refused the connection: %1").arg(QString::fromLatin1(answer.statusLine)));
+        return;
+    case TunnelAnswer::Result::Malformed:
+        failSetUp(sckProxyTunnelFailed, tr("The proxy's answer is not valid."));
+        return;
+    case TunnelAnswer::Result::Established:
+        socket_->skip(answer.headerBytes);
+        if (options_.tls)
+            startHandshake();
+        else
+            becomeConnected();
+        return;
+    }
+}
+
+void SocketControl::startHandshake() {
+    auto* ssl = qobject_cast<QSslSocket*>(socket_);
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setProtocol(QSsl::TlsV1_2OrLater);
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (!options_.trustedCertificates.isEmpty()) {
+        const QList<QSslCertificate> extra =
+            QSslCertificate::fromPath(options_.trustedCertificates, QSsl::Pem);
+        if (extra.isEmpty()) {
+            failSetUp(sckTlsFailed, tr("The trusted certificates file \"%1\" holds no "
+                                       "readable certificate.")
+                                        .arg(options_.trustedCertificates));
+            return;
+        }
+        config.addCaCertificates(extra);
+    }
+    if (!options_.session.isEmpty())
+        config.setSessionTicket(options_.session);
+    ssl->setSslConfiguration(config);
+    ssl->setPeerVerifyName(options_.peerName);
+    setUp_ = SetUp::Handshake;
+    encrypted_ = true;
+    ssl->startClientEncryption();
+}
+
+void SocketControl::onEncrypted() {
+    if (setUp_ == SetUp::Handshake)
+        becomeConnected();
+}
+
+// A tunnel or handshake that failed: the connection is dropped and the error reported once.
+void SocketControl::failSetUp(int number, const QString& text) {
+    state_ = sckError;
+    setUp_ = SetUp::Done;
+    post({EventKind::Error, number, 0, text});
+    socket_->disconnect(this);
+    socket_->abort();
+}
+
 void SocketControl::onReadyRead() {
+    if (setUp_ == SetUp::Tunnel) {
+        readTunnelAnswer();
+        return;
+    }
     if (!dataQueued_) {
         dataQueued_ = true;
         post({EventKind::Data});
@@ -450,6 +562,16 @@ void SocketControl::onReadyRead() {
 }
 
 void SocketControl::onDisconnected() {
+    if (setUp_ == SetUp::Tunnel) {
+        failSetUp(sckProxyTunnelFailed, tr("The proxy closed the connection."));
+        return;
+    }
+    if (setUp_ == SetUp::Handshake) {
+        failSetUp(sckTlsFailed, tlsErrors_.isEmpty()
+                                    ? tr("The server closed the connection during the handshake.")
+                                    : tlsErrors_.join(QStringLiteral("\r\n")));
+        return;
+    }
     // Qt may report the end while bytes still wait unannounced: they come first.
     queueDataIfUnannounced();
     if (state_ != sckError)
@@ -476,6 +598,15 @@ void SocketControl::onSocketError(QAbstractSocket::SocketError error) {
     if (state_ != sckConnecting && state_ != sckConnected)
         return;
     const QString text = socket_->errorString();
+    if (setUp_ == SetUp::Tunnel) {
+        failSetUp(sckProxyTunnelFailed, text);
+        return;
+    }
+    if (setUp_ == SetUp::Handshake) {
+        failSetUp(sckTlsFailed,
+                  tlsErrors_.isEmpty() ? text : tlsErrors_.join(QStringLiteral("\r\n")));
+        return;
+    }
     if (state_ == sckConnecting && !candidates_.isEmpty()) {
         // Try the next address of the name. This runs inside the socket's own signal, so
         // the socket is only detached here and deleted later.

@@ -10,9 +10,11 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <deque>
 #include <stdexcept>
 
+class QSslError;
 class QTcpServer;
 class QTcpSocket;
 
@@ -39,6 +41,17 @@ enum SocketErrorNumber : int {
     sckInvalidOp = 40020, // invalid operation at current state
     sckAddressInUse = 10048,
     sckHostNotFound = 11001,
+    sckTlsFailed = 40110,         // the TLS handshake failed or the certificate is not trusted
+    sckProxyTunnelFailed = 40111, // the proxy refused the tunnel or answered nonsense
+};
+
+// What an outbound connection adds to TCP.
+struct ConnectOptions {
+    QString tunnelTo;            // "host:port": the peer is an HTTP proxy; CONNECT there first
+    bool tls = false;            // a TLS client over the connection (inside the tunnel, if any)
+    QString peerName;            // the name the server's certificate must carry
+    QString trustedCertificates; // a PEM file of certificates trusted beside the system's
+    QByteArray session;          // a TLS session to resume (another socket's TlsSession())
 };
 
 // A failed operation: the number above and a readable text.
@@ -69,6 +82,16 @@ public:
     // SocketError(380) for a port that is not a number from 1 to 65535.
     void Connect(const QString& remoteHost, const QString& remotePort);
     void Connect(const QString& remoteHost, int remotePort);
+    // The same with a tunnel and/or TLS: the state stays 6 until the tunnel is up and the
+    // handshake has verified the certificate (against the system's trusted certificates plus
+    // the options' file, and the peer name); only then 7 and ConnectEvent. A refused tunnel
+    // raises ErrorEvent(40111), a failed handshake or an untrusted certificate
+    // ErrorEvent(40110) with the reasons, one per line. There is no way to accept a
+    // certificate that does not verify.
+    void Connect(const QString& remoteHost, const QString& remotePort,
+                 const ConnectOptions& options);
+    // The TLS session of an encrypted connection, for another connection to resume.
+    QByteArray TlsSession() const;
 
     // Listens at LocalPort() (0: the system chooses; LocalPort() then tells which) on the
     // local address set with setListenAddress, or on every IPv4 address when none is set.
@@ -140,6 +163,11 @@ private:
     void rememberEndpoints();
 
     void onConnected();
+    void readTunnelAnswer();
+    void startHandshake();
+    void onEncrypted();
+    void becomeConnected();
+    void failSetUp(int number, const QString& text);
     void onReadyRead();
     void onDisconnected();
     void onBytesWritten(qint64 bytes);
@@ -165,6 +193,11 @@ private:
     qintptr nextRequestId_ = 1;
 
     QList<QHostAddress> candidates_; // addresses still to try for the current Connect
+    ConnectOptions options_;         // of the current Connect
+    enum class SetUp { Tcp, Tunnel, Handshake, Done };
+    SetUp setUp_ = SetUp::Tcp;
+    bool encrypted_ = false; // TLS runs on this connection: no bytes go past the socket
+    QStringList tlsErrors_;  // the certificate problems the handshake reported
     quint16 remotePort_ = 0;
     int lookupId_ = -1;
     quint64 generation_ = 0; // bumped by Close(); deferred steps of older sessions drop out

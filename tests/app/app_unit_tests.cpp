@@ -161,12 +161,46 @@ yes|-|-|-)")
 
     void redirects() {
         QCOMPARE(ResolveLocation("http://h:81/a/b.exe", "c.exe"), QString("http://h:81/a/c.exe"));
-        QStringList next; // https and ftp are not fetchable
+        QStringList next; // ftp is not fetchable; https never leads to http
         for (const char* location : {"/x/y", "http://other", "https://other/x", "ftp://other/x"})
             next << ResolveLocation("http://h/a/b", location);
-        QCOMPARE(next.join('|'), "http://h/x/y|http://other/||");
+        QCOMPARE(next.join('|'), "http://h/x/y|http://other/|https://other/x|");
+        next.clear();
+        for (const char* location : {"/x/y", "http://h/a/b", "HTTP://other", "https://o:8443"})
+            next << ResolveLocation("https://h/a/b", location);
+        QCOMPARE(next.join('|'), "https://h/x/y|||https://o:8443/");
         QVERIFY(IsRedirect(301) && IsRedirect(307) && IsRedirect(308));
         QVERIFY(!IsRedirect(304) && !IsRedirect(300));
+    }
+
+    // Where the request goes: address | proxy host:port ("" direct) | TCP host:port |
+    // tunnel | tls | peer name | Host line | whole address in the request line.
+    void hops() {
+        const QStringList rows = QStringLiteral(R"(http://h/f||h:80||0|h|h|0
+http://h:81/f||h:81||0|h|h:81|0
+https://h/f||h:443||1|h|h|0
+https://h:8443/f||h:8443||1|h|h:8443|0
+https://[::1]:8443/f||::1:8443||1|::1|[::1]:8443|0
+https://[::1]/f|p:3128|p:3128|[::1]:443|1|::1|[::1]|0
+http://h/f|p:3128|p:3128||0|h|h|1
+https://h/f|p:3128|p:3128|h:443|1|h|h|0
+https://h:9/f|p:3128|p:3128|h:9|1|h|h:9|0)")
+                                     .split('\n');
+        for (const QString& row : rows) {
+            const QString address = row.section('|', 0, 0);
+            const QString proxy = row.section('|', 1, 1);
+            const Hop hop = PlanHop(address, proxy.section(':', 0, 0), proxy.section(':', 1, 1));
+            QCOMPARE(QStringList({address, proxy, hop.host + ':' + hop.port, hop.tunnelTo,
+                                  QString::number(hop.tls), hop.peerName, hop.requestHost,
+                                  QString::number(hop.absoluteForm)})
+                         .join('|'),
+                     row);
+        }
+        // The request through a tunnel is the direct one: the path only.
+        RequestInfo info;
+        info.downloadUrl = "https://h:8443/d/f.exe";
+        info.connectHost = "h:8443";
+        QVERIFY(BuildRequest(info).startsWith("GET /d/f.exe HTTP/1.0\r\n"));
     }
 };
 

@@ -115,9 +115,13 @@ bool NginxServer::start(const QString& docRoot, const QString& extraServerConfig
         for (const char* temp : {"client_body", "proxy", "fastcgi", "uwsgi", "scgi"})
             config += QStringLiteral("%1_temp_path %2;\n")
                           .arg(temp, quoted(file(QString(temp) + "_temp")));
-        config += QStringLiteral("server {\nlisten 127.0.0.1:%1;\nroot %2;\n%3\n}\n}\n")
+        QString tls;
+        if (!tlsCertificate_.isEmpty())
+            tls = QStringLiteral(" ssl;\nssl_certificate %1;\nssl_certificate_key %2")
+                      .arg(quoted(tlsCertificate_), quoted(tlsKey_));
+        config += QStringLiteral("server {\nlisten 127.0.0.1:%1%2;\nroot %3;\n%4\n}\n}\n")
                       .arg(port)
-                      .arg(quoted(QDir(docRoot).absolutePath()), extraServerConfig);
+                      .arg(tls, quoted(QDir(docRoot).absolutePath()), extraServerConfig);
         if (!writeText(file("nginx.conf"), config))
             return QStringList();
         return QStringList{"-p", dir_->path() + '/', "-c", file("nginx.conf"),
@@ -130,7 +134,8 @@ bool NginxServer::start(const QString& docRoot, const QString& extraServerConfig
 }
 
 QString NginxServer::url(const QString& path) const {
-    return QStringLiteral("http://127.0.0.1:%1").arg(port_) + path;
+    const char* scheme = tlsCertificate_.isEmpty() ? "http" : "https";
+    return QStringLiteral("%1://127.0.0.1:%2").arg(scheme).arg(port_) + path;
 }
 
 bool TinyproxyServer::start() {

@@ -122,9 +122,23 @@ protected:
 // nginx serving docRoot; extraServerConfig is pasted into the server block.
 class NginxServer : public ServerProcess {
 public:
+    // Serve https:// with this certificate and key (PEM files), from the next start on.
+    void useTls(const QString& certificate, const QString& key) {
+        tlsCertificate_ = certificate;
+        tlsKey_ = key;
+    }
     bool start(const QString& docRoot, const QString& extraServerConfig = QString());
-    QString url(const QString& path) const; // "http://127.0.0.1:PORT" + path
+    QString url(const QString& path) const; // "http(s)://127.0.0.1:PORT" + path
+
+private:
+    QString tlsCertificate_, tlsKey_;
 };
+
+// Certificates made by openssl in `dir`: makeCertificate(dir, "ca") makes the authority
+// (ca.pem, ca.key); any other name a certificate NAME.pem / NAME.key for the names in `san`
+// ("IP:127.0.0.1"), signed by that authority, expired if asked.
+bool makeCertificate(const QString& dir, const QString& name, const QString& san = QString(),
+                     bool expired = false);
 
 // tinyproxy, allowing 127.0.0.1 clients.
 class TinyproxyServer : public ServerProcess {

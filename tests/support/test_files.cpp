@@ -1,5 +1,7 @@
 // Test files: large reproducible ones, whole reads and writes, and a streamed comparison.
 
+#include "servers.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -57,6 +59,13 @@ bool runTool(const QString& dir, const QString& program, const QStringList& args
     p.setWorkingDirectory(dir);
     p.start(program, args);
     return p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool makeCertificate(const QString& dir, const QString& name, const QString& san, bool expired) {
+    QStringList args{ZORV_MAKE_CERT_SCRIPT, dir, name};
+    if (name != QLatin1String("ca"))
+        args << san << (expired ? "expired" : "valid");
+    return runTool(dir, "bash", args);
 }
 
 } // namespace testsupport
