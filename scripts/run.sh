@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Sets everything up, starts local update servers (nginx and an FTP server on loopback
-# ports) serving a new build of a small demo product, installs the old build in a scratch
-# product folder, and starts the updater pointed at a server (through the clipboard, which
-# the updater reads at start-up). Press "&Update", then "&Run".
+# Sets everything up, starts local update servers (nginx over HTTPS and HTTP, and an FTP
+# server, on loopback ports) serving a new build of a small demo product, signed with a demo
+# key that the updater is built with, installs the old build in a scratch product folder, and
+# starts the updater pointed at a server (through the clipboard, which the updater reads at
+# start-up). Press "&Update", then "&Run".
 #
-#   scripts/run.sh          the update comes over HTTP
+#   scripts/run.sh          the update comes over HTTPS, from a demo certificate authority
+#                           that the demo's settings trust ("Trusted Certificates")
+#   scripts/run.sh --http   the update comes over plain HTTP
 #   scripts/run.sh --ftp    the update comes over FTP
 #
+# Whatever the protocol, the build replaces the product only once its signature verifies.
 # Without a display (no $DISPLAY) the script runs the window on a virtual X display, presses
 # "&Update" and "&Run" itself, saves screenshots under build-demo/screenshots/, and exits
 # non-zero unless the product reports the new version afterwards. ZORV_DEMO_DIR names
@@ -15,29 +19,47 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 top=$PWD
 fail() { echo "run.sh: $*" >&2; exit 1; }
-protocol=http
+protocol=https
 case "${1:-}" in
   --ftp) protocol=ftp ;;
+  --http) protocol=http ;;
   "") ;;
-  *) echo "usage: $0 [--ftp]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--http|--ftp]" >&2; exit 2 ;;
 esac
 bash scripts/setup.sh
 
 demo=${ZORV_DEMO_DIR:-$top/build-demo}
 product=$demo/Brantle/
+# The maker's key pair (made once, without a password: a demo) and the demo's certificate
+# authority with a certificate for 127.0.0.1.
+keys=$demo/keys
+mkdir -p "$keys"
+[ -s "$keys/maker.pub" ] || minisign -G -W -p "$keys/maker.pub" -s "$keys/maker.key" >/dev/null
+[ -s "$keys/ca.pem" ] || bash scripts/make-cert.sh "$keys" ca
+[ -s "$keys/server.pem" ] || bash scripts/make-cert.sh "$keys" server "IP:127.0.0.1,DNS:localhost"
 cmake -S . -B "$demo" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DZORV_BUILD_TESTS=OFF -DZORV_BUILD_BENCH=OFF -DZORV_PRODUCT_DIR="$product" >/dev/null
+  -DZORV_BUILD_TESTS=OFF -DZORV_BUILD_BENCH=OFF -DZORV_PRODUCT_DIR="$product" \
+  -DZORV_PUBLIC_KEY="$(tail -n 1 "$keys/maker.pub")" >/dev/null
 cmake --build "$demo" --target zorvupdater
 
-# The demo product: the old build installed, the new build on the server.
+# The demo product: the old build installed, the new build and its signature on the server.
 mkdir -p "$product" "$demo/www/update" "$demo/screenshots"
-rm -f "$product/Zorvupdater.cat"
+rm -f "$product/Zorvupdater.cat" "$product"/*.version
 bash scripts/make-demo-product.sh 1.0 "$product/Brantle Ver 1.0.exe"
 bash scripts/make-demo-product.sh 2.0 "$demo/www/update/Zorvupdater.exe"
+minisign -S -s "$keys/maker.key" -m "$demo/www/update/Zorvupdater.exe" -t "version:2.0" >/dev/null
+
+# The updater's settings: its own registry, trusting the demo's authority.
+registry=$demo/registry
+settings="$registry/HKEY_LOCAL_MACHINE/Software/Quillon Updater/Settings"
+mkdir -p "$settings"
+printf '%s' "$keys/ca.pem" > "$settings/Trusted Certificates"
+export ZORV_REGISTRY_ROOT=$registry
 
 # The update servers.
 free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 port=$(free_port)
+tls_port=$(free_port)
 mkdir -p "$demo/nginx/logs"
 cat > "$demo/nginx/nginx.conf" <<CONF
 daemon off;
@@ -53,6 +75,12 @@ http {
   uwsgi_temp_path $demo/nginx/uwsgi;
   scgi_temp_path $demo/nginx/scgi;
   server { listen 127.0.0.1:$port; root $demo/www; }
+  server {
+    listen 127.0.0.1:$tls_port ssl;
+    ssl_certificate $keys/server.pem;
+    ssl_certificate_key $keys/server.key;
+    root $demo/www;
+  }
 }
 CONF
 /usr/sbin/nginx -p "$demo/nginx" -c "$demo/nginx/nginx.conf" &
@@ -61,17 +89,20 @@ pids=("$nginx_pid")
 cleanup() { kill "${pids[@]}" 2>/dev/null || true; }
 trap cleanup EXIT
 http_url="http://127.0.0.1:$port/update/Zorvupdater.exe"
+https_url="https://127.0.0.1:$tls_port/update/Zorvupdater.exe"
 # Waits up to a minute for a server to serve the new build byte for byte.
 serving() {
   local url=$1 pid=$2
   for _ in $(seq 600); do
     kill -0 "$pid" 2>/dev/null || return 1
-    curl -sf -o "$demo/probe" "$url" && cmp -s "$demo/probe" "$demo/www/update/Zorvupdater.exe" && return 0
+    curl -sf --cacert "$keys/ca.pem" -o "$demo/probe" "$url" && cmp -s "$demo/probe" "$demo/www/update/Zorvupdater.exe" && return 0
     sleep 0.1
   done
   return 1
 }
-serving "$http_url" "$nginx_pid" || fail "nginx did not serve $http_url (log: $demo/nginx/logs/error.log)"
+for u in "$http_url" "$https_url"; do
+  serving "$u" "$nginx_pid" || fail "nginx did not serve $u (log: $demo/nginx/logs/error.log)"
+done
 
 ftp_port=$(free_port)
 /usr/bin/python3 -I tests/support/ftp_server.py "$ftp_port" "$demo/www" "$demo/ftp.log" \
@@ -83,9 +114,11 @@ serving "ftp://127.0.0.1:$ftp_port/update/Zorvupdater.exe" "$ftp_pid" ||
 # The updater takes an FTP server's port after the file name.
 ftp_url="ftp://127.0.0.1/update/Zorvupdater.exe:$ftp_port"
 
-url=$http_url
+url=$https_url
+[ $protocol = http ] && url=$http_url
 [ $protocol = ftp ] && url=$ftp_url
-echo "update servers: $http_url"
+echo "update servers: $https_url"
+echo "                $http_url"
 echo "                $ftp_url"
 echo "the updater is pointed at: $url"
 echo "product:       ${product}Brantle Ver 1.0.exe ($("${product}Brantle Ver 1.0.exe" --version))"

@@ -310,7 +310,8 @@ void frmMain::FormLoad() {
     Download().IsResuming = false;
     if (AppSettings::Clipboard()) {
         const QString text = QGuiApplication::clipboard()->text();
-        if (text.contains(QLatin1String("http://")) || text.contains(QLatin1String("ftp://")))
+        if (text.contains(QLatin1String("http://")) || text.contains(QLatin1String("https://")) ||
+            text.contains(QLatin1String("ftp://")))
             txtURL->setText(text.trimmed());
     }
     DrawProgress(picDownloadProgress, 0, false);

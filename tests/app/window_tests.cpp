@@ -96,6 +96,7 @@ Command1/)"));
             QStringLiteral(R"(~|   http://h.example/b.exe  |http://h.example/b.exe
 0|http://h.example/b.exe|
 1|get it at ftp://h/b.exe|get it at ftp://h/b.exe
+1|https://h.example/b.exe|https://h.example/b.exe
 1|just some words|
 1|HTTP://h.example/b.exe|
 maybe|http://h/x|http://h/x)")

@@ -1,7 +1,7 @@
 #!/bin/bash
-# Test certificates made with openssl, in DIR:
-#   make_cert.sh DIR ca                      a certificate authority: ca.pem, ca.key
-#   make_cert.sh DIR NAME SAN [expired]      NAME.pem and NAME.key for the names in SAN
+# Certificates for the tests and the demo, made with openssl in DIR:
+#   make-cert.sh DIR ca                      a certificate authority: ca.pem, ca.key
+#   make-cert.sh DIR NAME SAN [expired]      NAME.pem and NAME.key for the names in SAN
 #                                            ("IP:127.0.0.1,DNS:localhost"), signed by DIR's
 #                                            authority; "expired" ended in 2021.
 set -euo pipefail
