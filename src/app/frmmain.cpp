@@ -8,6 +8,7 @@
 #include "download_state.h"
 #include "progress_picture.h"
 #include "rkbuttons_h.h"
+#include "running_digest.h"
 #include "socket_control.h"
 #include "twips.h"
 
@@ -132,7 +133,8 @@ void UrlBox::dropEvent(QDropEvent* event) {
     emit TextDropped(text);
 }
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+frmMain::frmMain(QWidget* parent)
+    : QMainWindow(parent), digest_(std::make_unique<signing::RunningDigest>()) {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Zorv  Updater"));
     BuildControls();

@@ -9,6 +9,7 @@
 #include <QLineEdit>
 #include <QMainWindow>
 #include <QString>
+#include <memory>
 
 class QAction;
 class QGroupBox;
@@ -25,6 +26,9 @@ class CFtpConnection;
 }
 namespace controls {
 class rkButtons_H;
+}
+namespace signing {
+class RunningDigest;
 }
 
 namespace app {
@@ -178,6 +182,8 @@ private:
     bool outerHeightSet_ = false;
     QByteArray makerKey_ = BuiltInMakerKey();
     SmallFileFetch* signatureFetch_ = nullptr; // the signature's fetch while it runs
+    // The HTTP download's digest, taken as it is written (only with a key built in).
+    std::unique_ptr<signing::RunningDigest> digest_;
 
     // An HTTP transfer that the server ends short reconnects by itself (ConnectionLost).
     QTimer* reconnectTimer_;    // the wait before the next try

@@ -6,6 +6,7 @@
 #include "frmmain.h"
 #include "progress_picture.h"
 #include "rkbuttons_h.h"
+#include "running_digest.h"
 #include "socket_control.h"
 #include "ui_seam.h"
 
@@ -111,6 +112,7 @@ void frmMain::StartDownload(const QString& savePath) {
     CmdExit->setEnabled(false);
     redirects_ = 0;
     ForgetRecovery();
+    digest_->Reset();
     const bool rollback = AppSettings::Rollback();
     const qint16 rollbackAmount = AppSettings::RollbackAmount();
 
@@ -345,6 +347,8 @@ bool frmMain::WriteChunk() {
     int error = OpenOutputFile();
     if (error == 0)
         error = WriteAt(outputFile_, ChunkBuffer, d.Received);
+    if (error == 0 && !makerKey_.isEmpty()) // the signature's check then need not read it all
+        digest_->Add(outputFile_, d.Received, ChunkBuffer.constData(), ChunkBuffer.size());
     if (error != 0) {
         CloseSocket();
         Ui().MsgBox(this,

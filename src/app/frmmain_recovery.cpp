@@ -5,6 +5,7 @@
 #include "download_state.h"
 #include "frmmain.h"
 #include "progress_picture.h"
+#include "running_digest.h"
 #include "socket_control.h"
 #include "ui_seam.h"
 
@@ -95,6 +96,7 @@ void frmMain::StartOver() {
     d.Received = 0;
     d.TotalSize = 0;
     verifyUntil_ = 0;
+    digest_->Reset();
     ShowFinished(QStringLiteral("The file on the server has changed: downloading it again"));
     ConnectDownloadSocket();
 }

@@ -3,7 +3,6 @@
 #include "signature_check.h"
 
 #include <QFile>
-#include <cerrno>
 #include <fcntl.h>
 #include <memory>
 #include <openssl/evp.h>
@@ -15,7 +14,6 @@ namespace {
 
 using PkeyPtr = std::unique_ptr<EVP_PKEY, decltype(&EVP_PKEY_free)>;
 using MdCtxPtr = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
-using MdPtr = std::unique_ptr<EVP_MD, decltype(&EVP_MD_free)>;
 
 bool Ed25519Verify(const QByteArray& key, const QByteArray& signature, const QByteArray& message) {
     PkeyPtr pkey(EVP_PKEY_new_raw_public_key(
@@ -30,32 +28,6 @@ bool Ed25519Verify(const QByteArray& key, const QByteArray& signature, const QBy
                ctx.get(), reinterpret_cast<const unsigned char*>(signature.constData()),
                signature.size(), reinterpret_cast<const unsigned char*>(message.constData()),
                message.size()) == 1;
-}
-
-// The BLAKE2b-512 digest of the open file from its first byte, read once in 1 MiB pieces
-// (the descriptor's offset is left alone); empty when it cannot be read.
-QByteArray Blake2b512(int fd) {
-    MdPtr md(EVP_MD_fetch(nullptr, "BLAKE2B-512", nullptr), &EVP_MD_free);
-    MdCtxPtr ctx(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
-    bool ok = fd >= 0 && md && ctx && EVP_DigestInit_ex(ctx.get(), md.get(), nullptr) == 1;
-    QByteArray buffer(1 << 20, Qt::Uninitialized);
-    off_t offset = 0;
-    while (ok) {
-        const ssize_t n = ::pread(fd, buffer.data(), static_cast<size_t>(buffer.size()), offset);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n == 0)
-            break;
-        ok = n > 0 && EVP_DigestUpdate(ctx.get(), buffer.constData(), static_cast<size_t>(n)) == 1;
-        offset += n;
-    }
-    QByteArray digest(EVP_MAX_MD_SIZE, Qt::Uninitialized);
-    unsigned int size = 0;
-    if (!ok ||
-        EVP_DigestFinal_ex(ctx.get(), reinterpret_cast<unsigned char*>(digest.data()), &size) != 1)
-        return {};
-    digest.truncate(size);
-    return digest;
 }
 
 CheckResult Fail(Verdict verdict, const QString& reason) {
@@ -73,7 +45,8 @@ CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signat
     return result;
 }
 
-CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signatureText, int fd) {
+CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signatureText, int fd,
+                           const RunningDigest* taken) {
     const auto key = ParsePublicKey(publicKey);
     if (!key)
         return Fail(Verdict::MalformedKey, QStringLiteral("The built-in public key is not valid."));
@@ -93,7 +66,9 @@ CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signat
                     QStringLiteral("The signature was made with key %1, not with key %2.")
                         .arg(QString::fromLatin1(sig->keyId.toHex().toUpper()),
                              QString::fromLatin1(key->keyId.toHex().toUpper())));
-    const QByteArray digest = Blake2b512(fd);
+    QByteArray digest = taken ? taken->DigestFor(fd) : QByteArray();
+    if (digest.isEmpty())
+        digest = RunningDigest::OfFile(fd);
     if (digest.isEmpty())
         return Fail(Verdict::FileUnreadable, QStringLiteral("The downloaded file cannot be read."));
     if (!Ed25519Verify(key->key, sig->signature, digest))

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "minisign_format.h"
+#include "running_digest.h"
 
 #include <QByteArray>
 #include <QString>
@@ -31,7 +32,9 @@ struct CheckResult {
 // The file at `path` as it is now, against the signature file's text and the base64 public key.
 CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signatureText,
                            const QString& path);
-// The same over an open file, read from its first byte whatever its offset.
-CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signatureText, int fd);
+// The same over an open file, read from its first byte whatever its offset, unless `taken`
+// holds the digest of that very file as it stands.
+CheckResult CheckSignature(const QByteArray& publicKey, const QByteArray& signatureText, int fd,
+                           const RunningDigest* taken = nullptr);
 
 } // namespace signing

@@ -35,7 +35,7 @@ private:
     QString build() const { return root_.filePath("build.bin"); }
 
     QTemporaryDir certs_, strangers_, root_;
-    testsupport::NginxServer trusted_, wrongName_, expired_, untrusted_, plain_;
+    testsupport::NginxServer trusted_, wrongName_, byName_, expired_, untrusted_, plain_;
     testsupport::TinyproxyServer proxy_;
 };
 
@@ -43,6 +43,7 @@ void HttpsWindowTests::initTestCase() {
     QVERIFY(makeCertificate(certs_.path(), "ca"));
     QVERIFY(makeCertificate(certs_.path(), "good", "IP:127.0.0.1,DNS:localhost"));
     QVERIFY(makeCertificate(certs_.path(), "other", "DNS:updates.other.example"));
+    QVERIFY(makeCertificate(certs_.path(), "named", "DNS:localhost")); // no address in it
     QVERIFY(makeCertificate(certs_.path(), "old", "IP:127.0.0.1", true));
     QVERIFY(makeCertificate(strangers_.path(), "ca"));
     QVERIFY(makeCertificate(strangers_.path(), "good", "IP:127.0.0.1"));
@@ -57,6 +58,7 @@ void HttpsWindowTests::initTestCase() {
                           build() + "; limit_rate 1m; }";
     QVERIFY2(startNginx(trusted_, "good", extra), qPrintable(trusted_.errorText()));
     QVERIFY2(startNginx(wrongName_, "other"), qPrintable(wrongName_.errorText()));
+    QVERIFY2(startNginx(byName_, "named"), qPrintable(byName_.errorText()));
     QVERIFY2(startNginx(expired_, "old"), qPrintable(expired_.errorText()));
     QVERIFY2(startNginx(untrusted_, "stranger"), qPrintable(untrusted_.errorText()));
     QVERIFY2(proxy_.start(), qPrintable(proxy_.errorText()));
@@ -76,6 +78,8 @@ void HttpsWindowTests::certificates() {
         {"trusted", &trusted_, "/build.bin", true, false, {}},
         {"trusted, redirected within https", &trusted_, "/next", true, false, {}},
         {"trusted, through the proxy's tunnel", &trusted_, "/build.bin", true, true, {}},
+        {"trusted, by host name", &byName_, "/build.bin", true, false, {}},
+        {"trusted, by host name through the tunnel", &byName_, "/build.bin", true, true, {}},
         {"authority not trusted", &trusted_, "/build.bin", false, false,
          kCertificateText + "The issuer certificate of a locally looked up certificate could "
                             "not be found"},
@@ -98,7 +102,10 @@ void HttpsWindowTests::certificates() {
             f.setSetting("Trusted Certificates", certs_.filePath("ca.pem"));
         if (r.viaProxy)
             f.useProxy(proxy_.port());
-        auto& w = f.open(r.server->url(r.path), "dl.bin", true);
+        QString url = r.server->url(r.path);
+        if (r.server == &byName_) // the name, not the address, is what the certificate names
+            url.replace("127.0.0.1", "localhost");
+        auto& w = f.open(url, "dl.bin", true);
         QVERIFY(writeFile(f.path("product.exe"), kOld));
         w.cmdDownload->click();
         QVERIFY2(waitUntil([&] {

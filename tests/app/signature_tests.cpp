@@ -4,9 +4,13 @@
 #include "servers.h"
 #include "signature_check.h"
 
+#include <QCryptographicHash>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace signing;
 using testsupport::readAll;
@@ -32,6 +36,7 @@ class SignatureTests : public QObject {
 private slots:
     void versions();
     void checks();
+    void runningDigest();
 };
 
 void SignatureTests::versions() {
@@ -110,6 +115,54 @@ void SignatureTests::checks() {
         QCOMPARE(result.trustedComment, result.verdict == Verdict::Good ? "version:2.0" : "");
     }
     QCOMPARE(CheckSignature(key, sig, dir.filePath("missing")).verdict, Verdict::FileUnreadable);
+}
+
+// The digest taken while a file is written, in pieces as a resumed, rolled-back download
+// writes them, is the file's; a later change to the file, or another file, makes it unusable.
+void SignatureTests::runningDigest() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("f");
+    const QByteArray content = QByteArray::fromStdString(std::string(3 << 20, 'x')) + "tail";
+    QVERIFY(writeFile(path, content.left(1000000))); // an earlier session's partial file
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR);
+    QVERIFY(fd >= 0);
+    const auto write = [&](RunningDigest& d, qint64 from, qint64 to) {
+        const QByteArray piece = content.mid(from, to - from);
+        QVERIFY(::pwrite(fd, piece.constData(), piece.size(), from) == piece.size());
+        d.Add(fd, from, piece.constData(), piece.size());
+    };
+    RunningDigest digest;
+    write(digest, 998976, 2000000); // resumed with a 1024-byte roll-back: the start is read
+    write(digest, 2000000, 2500000);
+    write(digest, 2400000, content.size()); // overlapping again
+    const QByteArray expected = QCryptographicHash::hash(content, QCryptographicHash::Blake2b_512);
+    QCOMPARE(digest.DigestFor(fd).toHex(), expected.toHex());
+    QCOMPARE(RunningDigest::OfFile(fd).toHex(), expected.toHex());
+
+    const int other = ::open(QFile::encodeName(path).constData(), O_RDONLY);
+    QCOMPARE(digest.DigestFor(other).toHex(), expected.toHex()); // the same file, opened again
+    struct stat before {};
+    ::fstat(fd, &before);
+    struct stat after = before;
+    // Changed in place by someone else: same size, but a new change time (whose clock may
+    // tick coarsely: the change is repeated until it shows).
+    while (after.st_ctim.tv_sec == before.st_ctim.tv_sec &&
+           after.st_ctim.tv_nsec == before.st_ctim.tv_nsec) {
+        QVERIFY(::pwrite(fd, "y", 1, 5) == 1);
+        ::fstat(fd, &after);
+        QTest::qWait(1);
+    }
+    QVERIFY(digest.DigestFor(fd).isEmpty());
+    QVERIFY(RunningDigest::OfFile(fd) != expected);
+    digest.Reset();
+    write(digest, 0, 10);
+    QVERIFY(writeFile(dir.filePath("g"), content.left(10)));
+    const int g = ::open(QFile::encodeName(dir.filePath("g")).constData(), O_RDONLY);
+    QVERIFY(digest.DigestFor(g).isEmpty()); // another file with the same bytes
+    digest.Add(g, 10, "", 0);
+    QVERIFY(digest.DigestFor(fd).isEmpty()); // a piece of another file spoils it
+    for (int f : {fd, other, g})
+        ::close(f);
 }
 
 QTEST_GUILESS_MAIN(SignatureTests)

@@ -4,6 +4,7 @@
 #include "window_fixture.h"
 
 #include <QLabel>
+#include <sys/stat.h>
 
 using namespace apptest;
 using testsupport::runTool;
@@ -21,6 +22,8 @@ private slots:
     void initTestCase();
     void updates();
     void cancelledByClosing();
+    void changedAfterArrival();
+    void fetches();
 
 private:
     bool sign(const QString& file, const QString& comment, const QString& key = "maker.key",
@@ -161,6 +164,107 @@ void SignedUpdateTests::cancelledByClosing() {
     QCOMPARE(readAll(f.path("dl.bin")), build);
     QCOMPARE(readAll(f.path("product.exe")), kOld);
     QVERIFY(f.ui.messages.isEmpty());
+}
+
+// The download is checked as it stands when it is renamed: a byte changed after it arrived
+// (here while its signature is on its way) is found, though its digest was taken as it came.
+void SignedUpdateTests::changedAfterArrival() {
+    QVERIFY(QFile::copy(root_.filePath("good"), root_.filePath("late")));
+    QVERIFY(sign("late", "version:2.10"));
+    const QByteArray build = readAll(root_.filePath("late"));
+    const QByteArray signature = readAll(root_.filePath("late.minisig"));
+    testsupport::ScriptedConnection* waiting = nullptr; // the signature's request
+    testsupport::ScriptedServer server;
+    server.setHandler([&](testsupport::ScriptedConnection& c) {
+        if (!c.received().contains("\r\n\r\n") || c.property("seen").toBool())
+            return;
+        c.setProperty("seen", true);
+        if (c.received().startsWith("GET /late.minisig "))
+            waiting = &c;
+        else
+            c.send(okResponse(build));
+    });
+    WindowFixture f;
+    auto& w =
+        f.open("http://127.0.0.1:" + QString::number(server.port()) + "/late", "dl.bin", true);
+    w.setMakerKey(key_);
+    QVERIFY(writeFile(f.path("product.exe"), kOld));
+    QTimer attacker; // runs inside the check's wait, as anything else on the machine could
+    QObject::connect(&attacker, &QTimer::timeout, [&] {
+        if (!waiting)
+            return;
+        struct stat before {
+        }, after{};
+        const QByteArray name = QFile::encodeName(f.path("dl.bin"));
+        ::stat(name.constData(), &before);
+        after = before;
+        QFile file(f.path("dl.bin"));
+        if (!file.open(QIODevice::ReadWrite))
+            return;
+        // The file's change time may tick coarsely: changed until it shows.
+        for (char c = 'a'; after.st_ctim.tv_sec == before.st_ctim.tv_sec &&
+                           after.st_ctim.tv_nsec == before.st_ctim.tv_nsec;
+             ++c) {
+            file.seek(1000);
+            file.write(QByteArray(1, c));
+            file.flush();
+            ::stat(name.constData(), &after);
+            QTest::qWait(1);
+        }
+        std::exchange(waiting, nullptr)->send(okResponse(signature));
+    });
+    attacker.start(5);
+    w.cmdDownload->click();
+    QVERIFY(waitUntil([&] { return !f.ui.messages.isEmpty(); }));
+    QVERIFY2(f.ui.messages[0].prompt.endsWith("\r\nThe file does not match its signature."),
+             qPrintable(f.ui.messages[0].prompt));
+    QCOMPARE(readAll(f.path("product.exe")), kOld);
+    QVERIFY(!QFile::exists(f.path("dl.bin")));
+}
+
+// The signature's fetch against servers that misbehave: each row is the server's answer to
+// the first request (and, for a redirect, to the second) and what the fetch makes of it.
+void SignedUpdateTests::fetches() {
+    const QByteArray small(100, 's');
+    struct Row {
+        const char* name;
+        QByteArray answer;
+        QString body; // expected body, or the error's end
+        bool close;   // the server closes after its answer
+    };
+    const QList<Row> rows = {
+        {"no length, closed", "HTTP/1.0 200 OK\r\n\r\n" + small, QString(small), true},
+        {"no length, too much", "HTTP/1.0 200 OK\r\n\r\n" + QByteArray(16 * 1024 + 1, 'b'),
+         "The signature is larger than 16 KiB.", true},
+        {"length, cut short", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + small.left(50),
+         ": the connection ended before the whole file arrived.", true},
+        {"length, left open", "HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n" + small,
+         QString(small), false},
+        {"redirected", "HTTP/1.0 302 Found\r\nLocation: /moved\r\n\r\n", QString(small), true},
+        {"silent", "", ": the server did not answer within 1 s.", false},
+    };
+    for (const Row& r : rows) {
+        testsupport::ScriptedServer server;
+        server.setHandler([&](testsupport::ScriptedConnection& c) {
+            if (!c.received().contains("\r\n\r\n") || c.property("seen").toBool())
+                return;
+            c.setProperty("seen", true);
+            const bool moved = c.received().startsWith("GET /moved ");
+            if (moved)
+                c.send(okResponse(small));
+            else if (!r.answer.isEmpty())
+                c.send(r.answer);
+            if (r.close || moved)
+                c.close();
+        });
+        app::FetchRoute route;
+        route.silenceMs = 1000;
+        app::SmallFileFetch fetch("http://127.0.0.1:" + QString::number(server.port()) + "/s",
+                                  route, app::kMaxSignatureBytes);
+        const app::FetchResult got = fetch.Run();
+        const QString outcome = got.error.isEmpty() ? QString(got.body) : got.error;
+        QVERIFY2(outcome.endsWith(r.body), qPrintable(QString(r.name) + ": " + outcome));
+    }
 }
 
 QTEST_MAIN(SignedUpdateTests)
