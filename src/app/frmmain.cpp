@@ -230,8 +230,13 @@ void frmMain::BuildControls() {
     Command1 = MakeButton(client, "Command1", "Command1", {4200, 6000, 1215, 375});
     for (QLabel* label : {Label1, Label8, Label10, Label11})
         label->setFont(tahoma);
-    for (QLabel* label : frame->findChildren<QLabel*>())
+    // The progress labels paint their own background, the frame's colour: a label that changes
+    // (a thousand times a second during a fast transfer) then repaints alone, not the frame
+    // and everything on it.
+    for (QLabel* label : frame->findChildren<QLabel*>()) {
         label->setFont(tahoma);
+        label->setAutoFillBackground(true);
+    }
 
     sckDownload = new net::SocketControl(this);
     sckDownload->setObjectName(QStringLiteral("sckDownload"));

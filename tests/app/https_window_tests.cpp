@@ -70,36 +70,38 @@ void HttpsWindowTests::certificates() {
         const char* name;
         testsupport::NginxServer* server;
         const char* path;
-        bool trustSetting; // "Trusted Certificates" names the test's authority
+        const char* trustFile; // what "Trusted Certificates" names in certs_ ("": nothing)
         bool viaProxy;
         QString refusal; // the message's start; empty when the build must be installed
     };
     const QList<Row> rows = {
-        {"trusted", &trusted_, "/build.bin", true, false, {}},
-        {"trusted, redirected within https", &trusted_, "/next", true, false, {}},
-        {"trusted, through the proxy's tunnel", &trusted_, "/build.bin", true, true, {}},
-        {"trusted, by host name", &byName_, "/build.bin", true, false, {}},
-        {"trusted, by host name through the tunnel", &byName_, "/build.bin", true, true, {}},
-        {"authority not trusted", &trusted_, "/build.bin", false, false,
+        {"trusted", &trusted_, "/build.bin", "ca.pem", false, {}},
+        {"trusted, redirected within https", &trusted_, "/next", "ca.pem", false, {}},
+        {"trusted, through the proxy's tunnel", &trusted_, "/build.bin", "ca.pem", true, {}},
+        {"trusted, by host name", &byName_, "/build.bin", "ca.pem", false, {}},
+        {"trusted, by host name through the tunnel", &byName_, "/build.bin", "ca.pem", true, {}},
+        {"authority not trusted", &trusted_, "/build.bin", "", false,
          kCertificateText + "The issuer certificate of a locally looked up certificate could "
                             "not be found"},
-        {"unknown authority", &untrusted_, "/build.bin", true, false,
+        {"unknown authority", &untrusted_, "/build.bin", "ca.pem", false,
          kCertificateText + "The issuer certificate of a locally looked up certificate could "
                             "not be found"},
-        {"unknown authority, through the proxy", &untrusted_, "/build.bin", true, true,
+        {"unknown authority, through the proxy", &untrusted_, "/build.bin", "ca.pem", true,
          kCertificateText + "The issuer certificate of a locally looked up certificate could "
                             "not be found"},
-        {"wrong host name", &wrongName_, "/build.bin", true, false,
+        {"wrong host name", &wrongName_, "/build.bin", "ca.pem", false,
          kCertificateText + "The host name did not match any of the valid hosts"},
-        {"expired", &expired_, "/build.bin", true, false,
+        {"expired", &expired_, "/build.bin", "ca.pem", false,
          kCertificateText + "The certificate has expired"},
-        {"https to http", &trusted_, "/away", true, false,
+        {"trusted certificates file unreadable", &trusted_, "/build.bin", "missing.pem", false,
+         kCertificateText + "The trusted certificates file \""},
+        {"https to http", &trusted_, "/away", "ca.pem", false,
          "Server returned the following error:\r\nHTTP/1.1 302 Moved Temporarily"},
     };
     for (const Row& r : rows) {
         WindowFixture f;
-        if (r.trustSetting)
-            f.setSetting("Trusted Certificates", certs_.filePath("ca.pem"));
+        if (*r.trustFile)
+            f.setSetting("Trusted Certificates", certs_.filePath(r.trustFile));
         if (r.viaProxy)
             f.useProxy(proxy_.port());
         QString url = r.server->url(r.path);
