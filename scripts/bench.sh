@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the project for speed and runs the transfer benchmark against curl: the HTTP and
 # HTTPS downloads, a signed build checked and installed, the FTP download and the FTP upload
-# at every size, with a table of the results
-# written to build-bench/transfer-bench-TIME.md and .csv.
+# at every size, with a table of the results written to build-bench/transfer-bench-TIME.md
+# and .csv.
 #   scripts/bench.sh [--rounds N] [--only http|https|signed|ftp-down|ftp-up] [SIZE_MIB ...]
 #                    (default: 5 rounds at 64 256 1024)
 set -euo pipefail

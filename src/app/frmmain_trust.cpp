@@ -127,7 +127,8 @@ FetchResult frmMain::FetchSignature() {
 // The check of the file about to replace the executable; "" when it may, else the reason.
 QString frmMain::CheckBuild(int fd, const QByteArray& signature, const QString& executable,
                             QByteArray& version) const {
-    const signing::CheckResult checked = signing::CheckSignature(makerKey_, signature, fd);
+    const signing::CheckResult checked =
+        signing::CheckSignature(makerKey_, signature, fd, digest_.get());
     if (checked.verdict != signing::Verdict::Good)
         return checked.reason;
     const auto offered = signing::TrustedVersion(checked.trustedComment);

@@ -93,6 +93,9 @@ void SocketControl::Connect(const QString& remoteHost, const QString& remotePort
     if (state_ != sckClosed)
         throw SocketError(sckInvalidOp, tr("Invalid operation at current state"));
     options_ = options;
+    // The file's authorities are tried first, alone: naming any authority ends Qt's loading of
+    // the system's on demand, and naming all of the system's costs a quarter of a second.
+    trust_ = options.trustedCertificates.isEmpty() ? Trust::System : Trust::FileOnly;
     Connect(remoteHost, int(port));
 }
 
@@ -388,6 +391,7 @@ void SocketControl::scheduleConnectNext() {
 
 void SocketControl::connectNextAddress() {
     const QHostAddress address = candidates_.takeFirst();
+    connectedAddress_ = address;
     // In plain use a QSslSocket is a TCP socket; it can start TLS once connected.
     auto* socket = new QSslSocket(this);
     socket->setProxy(QNetworkProxy::NoProxy);
@@ -416,6 +420,7 @@ void SocketControl::attachSocket(QTcpSocket* socket) {
     encrypted_ = false;
     setUp_ = SetUp::Tcp;
     tlsErrors_.clear();
+    issuerUnknownOnly_ = true;
     consumed_ = 0;
     announced_ = 0;
     reportedAhead_ = 0;
@@ -428,8 +433,10 @@ void SocketControl::attachSocket(QTcpSocket* socket) {
     if (auto* ssl = qobject_cast<QSslSocket*>(socket)) {
         connect(ssl, &QSslSocket::encrypted, this, &SocketControl::onEncrypted);
         connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
-            for (const QSslError& error : errors)
+            for (const QSslError& error : errors) {
                 tlsErrors_ << error.errorString();
+                issuerUnknownOnly_ = issuerUnknownOnly_ && IsUnknownIssuer(error.error());
+            }
         });
     }
 }
@@ -522,7 +529,9 @@ void SocketControl::startHandshake() {
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setProtocol(QSsl::TlsV1_2OrLater);
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
-    const auto authorities = TrustedAuthorities(options_.trustedCertificates);
+    const auto authorities = trust_ == Trust::FileOnly
+                                 ? FileAuthorities(options_.trustedCertificates)
+                                 : std::optional<QList<QSslCertificate>>(QList<QSslCertificate>{});
     if (!authorities) {
         failSetUp(sckTlsFailed, tr("The trusted certificates file \"%1\" holds no readable "
                                    "certificate.")
@@ -544,6 +553,24 @@ void SocketControl::startHandshake() {
 void SocketControl::onEncrypted() {
     if (setUp_ == SetUp::Handshake)
         becomeConnected();
+}
+
+// A handshake that checked the server against the trusted-certificates file alone and found
+// no issuer there is tried again against the system's authorities, on a new connection to the
+// same address (through the tunnel again, if any). Anything else fails the connection.
+void SocketControl::handshakeFailed(const QString& text) {
+    if (trust_ == Trust::FileOnly && !tlsErrors_.isEmpty() && issuerUnknownOnly_) {
+        trust_ = Trust::System;
+        candidates_ = {connectedAddress_};
+        QTcpSocket* failed = std::exchange(socket_, nullptr);
+        failed->disconnect(this);
+        failed->abort();
+        failed->deleteLater();
+        setUp_ = SetUp::Tcp;
+        scheduleConnectNext();
+        return;
+    }
+    failSetUp(sckTlsFailed, tlsErrors_.isEmpty() ? text : tlsErrors_.join(QStringLiteral("\r\n")));
 }
 
 // A tunnel or handshake that failed: the connection is dropped and the error reported once.
@@ -572,9 +599,7 @@ void SocketControl::onDisconnected() {
         return;
     }
     if (setUp_ == SetUp::Handshake) {
-        failSetUp(sckTlsFailed, tlsErrors_.isEmpty()
-                                    ? tr("The server closed the connection during the handshake.")
-                                    : tlsErrors_.join(QStringLiteral("\r\n")));
+        handshakeFailed(tr("The server closed the connection during the handshake."));
         return;
     }
     // Qt may report the end while bytes still wait unannounced: they come first.
@@ -608,8 +633,7 @@ void SocketControl::onSocketError(QAbstractSocket::SocketError error) {
         return;
     }
     if (setUp_ == SetUp::Handshake) {
-        failSetUp(sckTlsFailed,
-                  tlsErrors_.isEmpty() ? text : tlsErrors_.join(QStringLiteral("\r\n")));
+        handshakeFailed(text);
         return;
     }
     if (state_ == sckConnecting && !candidates_.isEmpty()) {

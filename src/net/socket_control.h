@@ -167,6 +167,7 @@ private:
     void startHandshake();
     void onEncrypted();
     void becomeConnected();
+    void handshakeFailed(const QString& text);
     void failSetUp(int number, const QString& text);
     void onReadyRead();
     void onDisconnected();
@@ -194,10 +195,16 @@ private:
 
     QList<QHostAddress> candidates_; // addresses still to try for the current Connect
     ConnectOptions options_;         // of the current Connect
+    QHostAddress connectedAddress_;  // the address the current try connects to
     enum class SetUp { Tcp, Tunnel, Handshake, Done };
     SetUp setUp_ = SetUp::Tcp;
-    bool encrypted_ = false; // TLS runs on this connection: no bytes go past the socket
-    QStringList tlsErrors_;  // the certificate problems the handshake reported
+    bool encrypted_ = false;        // TLS runs on this connection: no bytes go past the socket
+    QStringList tlsErrors_;         // the certificate problems the handshake reported
+    bool issuerUnknownOnly_ = true; // each of them was a missing or unknown issuer
+    // Which authorities the handshake checks against: the trusted-certificates file's alone
+    // first; the system's when those know no issuer of the server's certificate.
+    enum class Trust { System, FileOnly };
+    Trust trust_ = Trust::System;
     quint16 remotePort_ = 0;
     int lookupId_ = -1;
     quint64 generation_ = 0; // bumped by Close(); deferred steps of older sessions drop out

@@ -1,19 +1,26 @@
 #include "tls_trust.h"
 
-#include <QSslConfiguration>
-
 namespace net {
 
-std::optional<QList<QSslCertificate>> TrustedAuthorities(const QString& extraFile) {
-    if (extraFile.isEmpty())
-        return QList<QSslCertificate>{};
-    const QList<QSslCertificate> extra = QSslCertificate::fromPath(extraFile, QSsl::Pem);
-    if (extra.isEmpty())
+std::optional<QList<QSslCertificate>> FileAuthorities(const QString& path) {
+    QList<QSslCertificate> certificates = QSslCertificate::fromPath(path, QSsl::Pem);
+    if (certificates.isEmpty())
         return std::nullopt;
-    // Naming any authority ends the loading of the system's on demand: they are named too.
-    // They are read once per process.
-    static const QList<QSslCertificate> system = QSslConfiguration::systemCaCertificates();
-    return system + extra;
+    return certificates;
+}
+
+bool IsUnknownIssuer(QSslError::SslError error) {
+    switch (error) {
+    case QSslError::UnableToGetIssuerCertificate:
+    case QSslError::UnableToGetLocalIssuerCertificate:
+    case QSslError::UnableToVerifyFirstCertificate:
+    case QSslError::SelfSignedCertificateInChain:
+    case QSslError::SelfSignedCertificate:
+    case QSslError::CertificateUntrusted:
+        return true;
+    default:
+        return false;
+    }
 }
 
 } // namespace net

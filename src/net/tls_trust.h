@@ -1,16 +1,19 @@
-// The certificate authorities that a TLS connection trusts.
+// The certificate authorities that a TLS connection trusts beside the system's.
 #pragma once
 
 #include <QList>
 #include <QSslCertificate>
+#include <QSslError>
 #include <QString>
 #include <optional>
 
 namespace net {
 
-// The system's authorities plus those in the PEM file `extraFile`. Empty for no file: the
-// system's are then loaded as connections need them. nullopt when the file holds no
-// readable certificate.
-std::optional<QList<QSslCertificate>> TrustedAuthorities(const QString& extraFile);
+// The authorities in the PEM file `path`; nullopt when it holds no readable certificate.
+std::optional<QList<QSslCertificate>> FileAuthorities(const QString& path);
+
+// A verification error that only says the chain ends at no authority the check knew of,
+// which the system's authorities may still know.
+bool IsUnknownIssuer(QSslError::SslError error);
 
 } // namespace net

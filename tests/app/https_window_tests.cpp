@@ -4,6 +4,7 @@
 #include "window_fixture.h"
 
 #include <QLabel>
+#include <QUrl>
 
 using namespace apptest;
 using testsupport::makeCertificate;
@@ -109,11 +110,19 @@ void HttpsWindowTests::certificates() {
             url.replace("127.0.0.1", "localhost");
         auto& w = f.open(url, "dl.bin", true);
         QVERIFY(writeFile(f.path("product.exe"), kOld));
+        const auto tunnels = [&] {
+            return proxy_.log().count(QString("CONNECT ") + QUrl(url).host());
+        };
+        const qsizetype tunnelsBefore = tunnels();
         w.cmdDownload->click();
         QVERIFY2(waitUntil([&] {
                      return !f.ui.messages.isEmpty() || readAll(f.path("product.exe")) != kOld;
                  }),
                  r.name);
+        // The file's authorities are tried alone first; an unknown issuer is tried again
+        // against the system's, on a new connection.
+        if (r.viaProxy)
+            QCOMPARE(tunnels() - tunnelsBefore, qsizetype(r.server == &untrusted_ ? 2 : 1));
         if (r.refusal.isEmpty()) {
             QVERIFY2(f.ui.messages.isEmpty(), qPrintable(f.ui.messages.value(0).prompt));
             QVERIFY2(testsupport::sameFileContents(build(), f.path("product.exe")), r.name);

@@ -115,6 +115,16 @@ void SignatureTests::checks() {
         QCOMPARE(result.trustedComment, result.verdict == Verdict::Good ? "version:2.0" : "");
     }
     QCOMPARE(CheckSignature(key, sig, dir.filePath("missing")).verdict, Verdict::FileUnreadable);
+
+    // A digest taken as the file was written stands for it: here it was given the signed bytes
+    // while the file got others, so the result tells which one was checked.
+    QVERIFY(writeFile(build, "X" + original.mid(1)));
+    const int fd = ::open(QFile::encodeName(build).constData(), O_RDONLY);
+    RunningDigest taken;
+    taken.Add(fd, 0, original.constData(), original.size());
+    QCOMPARE(CheckSignature(key, sig, fd, &taken).verdict, Verdict::Good);
+    QCOMPARE(CheckSignature(key, sig, fd).verdict, Verdict::FileSignature);
+    ::close(fd);
 }
 
 // The digest taken while a file is written, in pieces as a resumed, rolled-back download
