@@ -14,6 +14,8 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <algorithm>
+#include <malloc.h>
+#include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -24,11 +26,6 @@ namespace net {
 namespace {
 
 constexpr qint64 kReadPieceBytes = 256 * 1024;
-// Over TLS the socket copies each read of the encrypted stream into a buffer of that read's
-// size before decrypting it; at 256 KiB that buffer is mapped and unmapped by malloc on every
-// read (page faults on every byte), at 64 KiB it stays on the heap. Measured on 256 MiB:
-// 1.1 s with 256 KiB, 0.8 s with 64 KiB.
-constexpr qint64 kTlsReadPieceBytes = 64 * 1024;
 constexpr int kEventsPerTurn = 256;
 constexpr qint64 kHeldBytes = 64 * 1024; // coalesced sends are handed over in runs this large
 
@@ -62,6 +59,19 @@ QList<QHostAddress> ipv4First(QList<QHostAddress> addresses) {
         return a.protocol() == QAbstractSocket::IPv4Protocol;
     });
     return addresses;
+}
+
+// Over TLS the Qt socket copies each read of the encrypted stream into a buffer of that
+// read's size, and its decrypted data into buffers of its own. Above glibc's default 128 KiB
+// such buffers are mapped and unmapped on every read, and every byte written into them
+// faults a fresh page in; kept on the heap they are reused. Measured on a 256 MiB HTTPS
+// download: 0.9 s with the defaults, 0.7 s with this (system time halved).
+void KeepSocketBuffersOnHeap() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        ::mallopt(M_MMAP_THRESHOLD, 4 * 1024 * 1024);
+        ::mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+    });
 }
 
 } // namespace
@@ -392,8 +402,9 @@ void SocketControl::scheduleConnectNext() {
 void SocketControl::connectNextAddress() {
     const QHostAddress address = candidates_.takeFirst();
     connectedAddress_ = address;
-    // In plain use a QSslSocket is a TCP socket; it can start TLS once connected.
-    auto* socket = new QSslSocket(this);
+    // Only a connection that will run TLS gets a TLS socket: creating one loads the TLS
+    // library, which a plain transfer would wait for at its start.
+    QTcpSocket* socket = options_.tls ? new QSslSocket(this) : new QTcpSocket(this);
     socket->setProxy(QNetworkProxy::NoProxy);
     if (localPort_ != 0) {
         const bool v6 = address.protocol() == QAbstractSocket::IPv6Protocol;
@@ -525,6 +536,7 @@ void SocketControl::readTunnelAnswer() {
 }
 
 void SocketControl::startHandshake() {
+    KeepSocketBuffersOnHeap();
     auto* ssl = qobject_cast<QSslSocket*>(socket_);
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setProtocol(QSsl::TlsV1_2OrLater);
@@ -544,7 +556,6 @@ void SocketControl::startHandshake() {
         config.setSessionTicket(options_.session);
     ssl->setSslConfiguration(config);
     ssl->setPeerVerifyName(options_.peerName);
-    ssl->setReadBufferSize(kTlsReadPieceBytes);
     setUp_ = SetUp::Handshake;
     encrypted_ = true;
     ssl->startClientEncryption();
