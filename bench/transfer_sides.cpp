@@ -104,6 +104,8 @@ int runWindowSide(int argc, char** argv) {
         if (completed())
             QCoreApplication::quit();
     });
+    QObject::connect(window.sckDownload, &net::SocketControl::ConnectEvent, &application,
+                     [&] { phase("connected"); });
     QTimer::singleShot(kGiveUpMs, &application, [] { QCoreApplication::exit(2); });
     const InProcess measured;
     window.cmdDownload->click(); // an FTP download returns from here once it has ended

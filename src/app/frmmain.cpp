@@ -10,6 +10,7 @@
 #include "rkbuttons_h.h"
 #include "running_digest.h"
 #include "socket_control.h"
+#include "tls_trust.h"
 #include "twips.h"
 
 #include <QApplication>
@@ -35,6 +36,12 @@
 namespace app {
 
 namespace {
+
+// An https address will need the TLS library: start loading it while the user looks.
+void PrepareForAddress(const QString& address) {
+    if (address.startsWith(QLatin1String("https://"), Qt::CaseInsensitive))
+        net::PrepareTls();
+}
 
 constexpr int kDesignClientWidth = 6135;
 constexpr int kDesignClientHeight = 6585;
@@ -257,6 +264,8 @@ void frmMain::BuildControls() {
     connect(Command1, &QPushButton::clicked, this, &frmMain::Command1_Click);
     connect(txtURL, &QLineEdit::textChanged, this, &frmMain::txtURL_Change);
     connect(txtURL, &UrlBox::TextDropped, this, &frmMain::txtURL_Drop);
+    connect(txtURL, &QLineEdit::textChanged, this, &PrepareForAddress);
+    PrepareForAddress(txtURL->text());
     connect(sckDownload, &net::SocketControl::ConnectEvent, this, &frmMain::sckDownload_Connect);
     connect(sckDownload, &net::SocketControl::DataArrival, this, &frmMain::sckDownload_DataArrival);
     connect(sckDownload, &net::SocketControl::CloseEvent, this, &frmMain::sckDownload_Close);

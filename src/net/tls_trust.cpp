@@ -1,5 +1,10 @@
 #include "tls_trust.h"
 
+#include <QSslConfiguration>
+#include <QSslSocket>
+#include <QThreadPool>
+#include <mutex>
+
 namespace net {
 
 std::optional<QList<QSslCertificate>> FileAuthorities(const QString& path) {
@@ -21,6 +26,18 @@ bool IsUnknownIssuer(QSslError::SslError error) {
     default:
         return false;
     }
+}
+
+void PrepareTls() {
+    // Loading the backend, OpenSSL and its default context takes about 8 ms; done here it
+    // overlaps the building of the window instead of delaying the first connection.
+    static std::once_flag once;
+    std::call_once(once, [] {
+        QThreadPool::globalInstance()->start([] {
+            if (QSslSocket::supportsSsl())
+                (void)QSslConfiguration::defaultConfiguration();
+        });
+    });
 }
 
 } // namespace net

@@ -16,4 +16,8 @@ std::optional<QList<QSslCertificate>> FileAuthorities(const QString& path);
 // which the system's authorities may still know.
 bool IsUnknownIssuer(QSslError::SslError error);
 
+// Loads the TLS library on a worker thread, once per process, so that the first handshake
+// does not wait for it. Safe to call from the GUI thread at any time.
+void PrepareTls();
+
 } // namespace net
