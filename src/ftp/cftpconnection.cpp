@@ -37,6 +37,13 @@ CFtpConnection::CFtpConnection(QObject* parent)
             &CFtpConnection::wscData_SendProgress);
     connect(wscData, &net::SocketControl::SendComplete, this,
             &CFtpConnection::wscData_SendComplete);
+    connect(wscControl, &net::SocketControl::ErrorEvent, this,
+            [this](int, const QString& description) { socketErrorText_ = description; });
+    connect(wscData, &net::SocketControl::ErrorEvent, this,
+            [this](int number, const QString& description) {
+                if (number == net::sckTlsFailed)
+                    dataTlsFailure_ = description;
+            });
 }
 
 CFtpConnection::~CFtpConnection() {
@@ -211,50 +218,120 @@ bool CFtpConnection::Connect(const QString& sFTPServer, const QString& sFTPServe
         serverPort_ = sFTPServerPort;
     if (server_.isEmpty())
         return false;
+    controlTrust_ = trustedCertificates_;
     const bool result = Guarded("Connect", false, [&] {
-        wscControl->Close();
-        wscControl->setLocalPort(0);
-        wscControl->Connect(server_, serverPort_);
-        const bool connected = WaitUntil([&] {
-            switch (wscControl->State()) {
-            case net::sckConnected:
-                return true;
-            case net::sckResolvingHost:
-                emit StateChanged(ftpResolvingHost);
-                break;
-            case net::sckHostResolved:
-                emit StateChanged(ftpHostResolved);
-                break;
-            default:
-                break;
-            }
-            return false;
-        });
-        if (!connected)
-            return false;
-        emit StateChanged(ftpConnected);
-        QByteArray greeting;
-        if (WaitUntil([&] { return replyBuffer_.size() > 2; })) {
-            greeting = replyBuffer_;
-            replyBuffer_.clear();
+        bool opened = OpenControlConnection();
+        if (!opened && useTls_ && wscControl->IssuerUnknownToFile()) {
+            // The file knows no issuer of the server's certificate: the system's may.
+            controlTrust_.clear();
+            opened = OpenControlConnection();
         }
-        switch (GetReplyCode(greeting)) {
-        case 220:
-            return LogIn();
-        case 120:
-            lastError_ = ftpErrGreeting120;
-            return false;
-        case 421:
-            lastError_ = ftpErrServiceNotAvailable;
-            return false;
-        default:
-            return false;
-        }
+        return opened && LogIn() && (!useTls_ || ProtectDataConnections());
     });
     watcher_.StopTimer();
     if (result)
         emit StateChanged(ftpLoggedIn);
     return result;
+}
+
+bool CFtpConnection::OpenControlConnection() {
+    replyBuffer_.clear();
+    wscControl->Close();
+    wscControl->setLocalPort(0);
+    wscControl->Connect(server_, serverPort_);
+    const bool connected = WaitUntil([&] {
+        switch (wscControl->State()) {
+        case net::sckConnected:
+            return true;
+        case net::sckResolvingHost:
+            emit StateChanged(ftpResolvingHost);
+            break;
+        case net::sckHostResolved:
+            emit StateChanged(ftpHostResolved);
+            break;
+        default:
+            break;
+        }
+        return false;
+    });
+    if (!connected)
+        return false;
+    emit StateChanged(ftpConnected);
+    QByteArray greeting;
+    if (WaitUntil([&] { return replyBuffer_.size() > 2; })) {
+        greeting = replyBuffer_;
+        replyBuffer_.clear();
+    }
+    switch (GetReplyCode(greeting)) {
+    case 220:
+        return !useTls_ || ProcessAUTHCommand();
+    case 120:
+        lastError_ = ftpErrGreeting120;
+        return false;
+    case 421:
+        lastError_ = ftpErrServiceNotAvailable;
+        return false;
+    default:
+        return false;
+    }
+}
+
+// ---- TLS ------------------------------------------------------------------------------
+
+bool CFtpConnection::TlsFailed(int number, const QString& detail) {
+    lastError_ = number;
+    lastErrorText_ = TlsErrorText(number, detail);
+    return false;
+}
+
+bool CFtpConnection::ProcessAUTHCommand() {
+    return Guarded("ProcessAUTHCommand", false, [&] {
+        const QByteArray reply = Exchange("AUTH TLS", Completion::LineEnd);
+        if (GetReplyCode(reply) != 234)
+            return TlsFailed(ftpErrTlsRefused, QString::fromUtf8(reply.trimmed()));
+        net::ConnectOptions options;
+        options.tls = true;
+        options.peerName = server_;
+        options.trustedCertificates = controlTrust_;
+        wscControl->StartTls(options);
+        return WaitForTls(wscControl);
+    });
+}
+
+bool CFtpConnection::WaitForTls(net::SocketControl* socket) {
+    socketErrorText_.clear();
+    const bool ended = WaitUntil([&] {
+        const int state = socket->State();
+        return state == net::sckConnected || state == net::sckError || state == net::sckClosed ||
+               state == net::sckClosing;
+    });
+    if (!ended)
+        return false; // the time-out's error stands
+    if (socket->State() == net::sckConnected)
+        return true;
+    return TlsFailed(ftpErrTlsFailed, socketErrorText_.isEmpty()
+                                          ? QStringLiteral("The server closed the connection.")
+                                          : socketErrorText_);
+}
+
+bool CFtpConnection::ProtectDataConnections() {
+    return Guarded("ProtectDataConnections", false, [&] {
+        for (const char* line : {"PBSZ 0", "PROT P"}) {
+            const QByteArray reply = Exchange(line, Completion::LineEnd);
+            if (GetReplyCode(reply) != 200)
+                return TlsFailed(ftpErrTlsProtection, QString::fromUtf8(reply.trimmed()));
+        }
+        return true;
+    });
+}
+
+net::ConnectOptions CFtpConnection::DataTlsOptions() const {
+    net::ConnectOptions options;
+    options.tls = true;
+    options.peerName = server_;
+    options.trustedCertificates = controlTrust_;
+    options.session = wscControl->TlsSession();
+    return options;
 }
 
 bool CFtpConnection::LogIn() {

@@ -13,7 +13,8 @@
 
 namespace net {
 class SocketControl;
-}
+struct ConnectOptions;
+} // namespace net
 
 namespace ftp {
 
@@ -62,6 +63,16 @@ public:
     // Lists the current directory into oFiles (unchanged on failure).
     bool EnumFiles(CFTPFiles& oFiles);
     bool SetCurrentDirectory(const QString& sNewDirectory);
+
+    // With TLS on, the control connection is secured after the greeting (AUTH TLS), data
+    // connections are protected after login (PBSZ 0, PROT P), and each data connection, passive
+    // or active, is a TLS client that resumes the control connection's session. A server that
+    // refuses any step ends the operation (errors 60-62); nothing falls back to clear text.
+    bool UseTls() const { return useTls_; }
+    void setUseTls(bool newValue) { useTls_ = newValue; }
+    // A PEM file of certificate authorities trusted beside the system's ("" for none).
+    QString TrustedCertificates() const { return trustedCertificates_; }
+    void setTrustedCertificates(const QString& path) { trustedCertificates_ = path; }
 
     QString FtpServer() const { return server_; }
     void setFtpServer(const QString& newValue) { server_ = newValue; }
@@ -135,6 +146,17 @@ private:
     bool SetSocketError(int number, const QString& description);
     QByteArray CommandLine(const char* verb, const QString& argument) const;
 
+    // Connects, reads the greeting and, with TLS on, secures the connection; true when the
+    // greeting was 220 and, with TLS, the handshake succeeded.
+    bool OpenControlConnection();
+    bool ProcessAUTHCommand();
+    bool ProtectDataConnections();
+    // Waits until `socket`'s handshake has ended; false (error 61) unless it succeeded.
+    bool WaitForTls(net::SocketControl* socket);
+    bool TlsFailed(int number, const QString& detail);
+    net::ConnectOptions DataTlsOptions() const;
+    void SecureDataConnection();
+    void DataCommandStarted();
     bool LogIn();
     qint16 ProcessUSERCommand();
     qint16 ProcessPASSCommand();
@@ -187,6 +209,13 @@ private:
     QString serverPort_ = QStringLiteral("21");
     QString currentDirectory_;
     bool passiveMode_ = false;
+    bool useTls_ = false;
+    QString trustedCertificates_;
+    QString controlTrust_;        // the file the control connection's certificate was checked with
+    QString socketErrorText_;     // the control connection's last error (a handshake's reasons)
+    QString dataTlsFailure_;      // why the current data connection's handshake failed
+    bool dataTlsPending_ = false; // the data connection is still to be secured
+    bool dataCommandStarted_ = false; // the server has answered the transfer's command with 1xx
     bool busy_ = false;
     bool broken_ = false;       // BreakeConnection ran since the last Connect
     int waitDepth_ = 0;         // waits nest: an upload's piece waits run inside the STOR wait

@@ -9,6 +9,7 @@
 #include "socket_control.h"
 
 #include <QFileInfo>
+#include <utility>
 
 namespace ftp {
 
@@ -54,6 +55,8 @@ bool CFtpConnection::ProcessTYPECommand(qint32 mode) {
 }
 
 bool CFtpConnection::OpenDataConnection() {
+    dataTlsPending_ = false;
+    dataCommandStarted_ = false;
     return passiveMode_ ? ProcessPASVCommand() : ProcessPORTCommand();
 }
 
@@ -109,10 +112,27 @@ bool CFtpConnection::MakePassiveDataConnection(const QByteArray& reply) {
         wscData->Connect(host, port);
         if (!WaitUntil([&] { return wscData->State() == net::sckConnected; }))
             return false;
+        dataTlsPending_ = useTls_;
         emit StateChanged(ftpDataConnectionOpen);
         emit ReplyMessage(QStringLiteral("Connecting to: %1:%2\r\n").arg(host).arg(port));
         return true;
     });
+}
+
+// The data connection's handshake starts once the server has answered the transfer's command
+// with its preliminary reply and the connection is up, whichever comes last: servers take the
+// handshake only then.
+void CFtpConnection::SecureDataConnection() {
+    if (!dataTlsPending_ || !dataCommandStarted_ || wscData->State() != net::sckConnected)
+        return;
+    dataTlsPending_ = false;
+    dataTlsFailure_.clear();
+    wscData->StartTls(DataTlsOptions());
+}
+
+void CFtpConnection::DataCommandStarted() {
+    dataCommandStarted_ = true;
+    SecureDataConnection();
 }
 
 void CFtpConnection::wscData_ConnectionRequest(qintptr requestID) {
@@ -120,6 +140,10 @@ void CFtpConnection::wscData_ConnectionRequest(qintptr requestID) {
         if (wscData->State() != net::sckClosed)
             wscData->Close();
         wscData->Accept(requestID);
+        if (useTls_) {
+            dataTlsPending_ = true;
+            SecureDataConnection();
+        }
     } catch (const net::SocketError& e) {
         SetSocketError(e.number(), e.text());
     }
@@ -168,6 +192,8 @@ void CFtpConnection::PumpData() {
 bool CFtpConnection::DataConnectionEnded() {
     PumpData();
     const int state = wscData->State();
+    if (useTls_ && state == net::sckError && wscData->BytesReceived() == 0)
+        return true; // a handshake that failed: nothing more will come
     return state == net::sckClosed || (state == net::sckClosing && (wscData->BytesReceived() == 0 ||
                                                                     (downloading_ && !fileOpen_)));
 }
@@ -185,6 +211,7 @@ bool CFtpConnection::ProcessLISTCommand() {
             const int code = GetReplyCode(replyBuffer_);
             if (code == 150 || code == 125) {
                 replyBuffer_ = DropFirstLine(replyBuffer_);
+                DataCommandStarted();
                 return false;
             }
             reply = replyBuffer_;
@@ -207,6 +234,8 @@ bool CFtpConnection::EnumFiles(CFTPFiles& oFiles) {
     if (!ProcessLISTCommand())
         return false;
     const bool ended = WaitUntil([&] { return DataConnectionEnded(); });
+    if (!dataTlsFailure_.isEmpty())
+        return TlsFailed(ftpErrTlsFailed, dataTlsFailure_);
     if (!ended && !lastServerResponse_.startsWith("226"))
         return false;
     oFiles = ParseListing(dataBuffer_);
@@ -304,6 +333,7 @@ bool CFtpConnection::ProcessRETRCommand(const QString& remoteName, qint64 start)
         emit ReplyMessage(QString::fromUtf8(line));
         const QByteArray reply = WaitForTransferReply(
             [&] {
+                DataCommandStarted();
                 OpenLocalFileForDownload(start);
                 replyBuffer_ = DropFirstLine(replyBuffer_);
                 emit StateChanged(ftpTransferStarted);
@@ -352,10 +382,14 @@ bool CFtpConnection::DownloadFile(const QString& sFileName, const QString& sLoca
         downloading_ = false;
         localFile_.close();
         fileOpen_ = false;
-        return false;
+        return dataTlsFailure_.isEmpty() ? false : TlsFailed(ftpErrTlsFailed, dataTlsFailure_);
     }
     if (!WaitUntil([&] { return DataConnectionEnded(); }))
         return false; // the file stays open until a cancel or break
+    if (!dataTlsFailure_.isEmpty()) {
+        AbandonTransfer(true);
+        return TlsFailed(ftpErrTlsFailed, dataTlsFailure_);
+    }
     emit StateChanged(ftpTransferDone);
     localFile_.close();
     fileOpen_ = false;
@@ -384,6 +418,7 @@ bool CFtpConnection::ProcessSTORCommand(const QString& localPath, const QString&
         const QByteArray reply = WaitForTransferReply(
             [&] {
                 replyBuffer_.clear();
+                DataCommandStarted();
                 emit StateChanged(ftpTransferStarted);
                 localFilePath_ = localPath;
                 pumpFailed = !UploadData(start);
@@ -420,7 +455,11 @@ void CFtpConnection::SendUploadPiece(qint64 size) {
 
 bool CFtpConnection::UploadData(qint64 start) {
     return Guarded("UploadData", false, [&] {
-        const auto connected = [&] { return wscData->State() == net::sckConnected; };
+        // Over TLS an active connection is up only after its handshake, which may fail.
+        const auto connected = [&] {
+            return wscData->State() == net::sckConnected ||
+                   (useTls_ && wscData->State() == net::sckError);
+        };
         if (!fileOpen_) {
             fileOpen_ = true;
             localFile_.setFileName(localFilePath_);
@@ -443,6 +482,8 @@ bool CFtpConnection::UploadData(qint64 start) {
             // The first piece waits for the data connection like every other wait.
             if (!WaitUntil(connected))
                 return false;
+            if (wscData->State() != net::sckConnected)
+                return TlsFailed(ftpErrTlsFailed, dataTlsFailure_);
             // The pieces are small: the system joins them into full segments, so that
             // neither side pays for a segment per piece.
             wscData->setCoalescing(true);

@@ -75,15 +75,40 @@ ReplyErrorEffect ReplyErrorFor(int code) {
 
 std::optional<int> FtpErrorForSocketError(int number) {
     static const QHash<int, int> table = {
-        {10048, 0},  {10049, 1},  {10037, 2},  {10056, 3},  {40006, 4},  {10053, 5},  {10061, 6},
-        {10054, 7},  {394, 8},    {11001, 9},  {11002, 10}, {10036, 11}, {40014, 12}, {10014, 13},
-        {40020, 14}, {380, 15},   {10040, 16}, {10052, 17}, {10050, 18}, {10051, 19}, {10055, 20},
-        {11004, 21}, {11003, 22}, {10057, 23}, {10093, 24}, {10038, 25}, {10004, 26}, {7, 27},
-        {40021, 28}, {10043, 29}, {383, 30},   {10058, 31}, {40017, 32}, {10060, 33}, {40018, 34},
-        {10035, 35}, {40026, 36},
+        {10048, 0},  {10049, 1},
+        {10037, 2},  {10056, 3},
+        {40006, 4},  {10053, 5},
+        {10061, 6},  {10054, 7},
+        {394, 8},    {11001, 9},
+        {11002, 10}, {10036, 11},
+        {40014, 12}, {10014, 13},
+        {40020, 14}, {380, 15},
+        {10040, 16}, {10052, 17},
+        {10050, 18}, {10051, 19},
+        {10055, 20}, {11004, 21},
+        {11003, 22}, {10057, 23},
+        {10093, 24}, {10038, 25},
+        {10004, 26}, {7, 27},
+        {40021, 28}, {10043, 29},
+        {383, 30},   {10058, 31},
+        {40017, 32}, {10060, 33},
+        {40018, 34}, {10035, 35},
+        {40026, 36}, {40110, ftpErrTlsFailed},
     };
     const auto it = table.constFind(number);
     return it == table.constEnd() ? std::nullopt : std::optional<int>(*it);
+}
+
+QString TlsErrorText(int number, const QString& detail) {
+    switch (number) {
+    case ftpErrTlsRefused:
+        return QStringLiteral("The server does not accept FTP over TLS (AUTH TLS): ") + detail;
+    case ftpErrTlsProtection:
+        return QStringLiteral("The server does not protect data connections (PBSZ 0, PROT P): ") +
+               detail;
+    default:
+        return QStringLiteral("The TLS connection could not be set up:\r\n") + detail;
+    }
 }
 
 QString TransferInProgressText() {

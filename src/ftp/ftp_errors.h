@@ -57,7 +57,13 @@ enum FtpErrorNumber : int {
     ftpErrFileUnavailable = 54,
     ftpErrTimeout = 58,
     ftpErrTransferInProgress = 59,
+    ftpErrTlsRefused = 60,    // the server refused AUTH TLS
+    ftpErrTlsFailed = 61,     // a TLS handshake failed or the certificate is not trusted
+    ftpErrTlsProtection = 62, // the server refused PBSZ 0 or PROT P
 };
+
+// The text of a TLS error (60, 61 or 62); `detail` is the server's reply or the reasons.
+QString TlsErrorText(int number, const QString& detail);
 
 // What a reply code does to the last error: nothing (a known success or preliminary
 // code), or set a number (and, from 421 on, a text).

@@ -19,6 +19,7 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
+#include <unistd.h>
 #include <utility>
 
 namespace net {
@@ -354,6 +355,35 @@ QByteArray SocketControl::TlsSession() const {
     return ssl && encrypted_ ? ssl->sslConfiguration().sessionTicket() : QByteArray();
 }
 
+void SocketControl::StartTls(const ConnectOptions& options) {
+    if (state_ != sckConnected || !socket_ || encrypted_)
+        throw SocketError(sckInvalidOp, tr("Invalid operation at current state"));
+    if (socket_->bytesAvailable() > 0)
+        throw SocketError(sckTlsFailed, tr("The peer sent data before the TLS handshake."));
+    // Qt cannot wrap a live plain socket: the TLS socket takes a duplicate of its descriptor,
+    // and the plain one closes only its own (no FIN goes out while the duplicate is open).
+    const int descriptor = ::dup(int(socket_->socketDescriptor()));
+    auto* ssl = new QSslSocket(this);
+    ssl->setProxy(QNetworkProxy::NoProxy);
+    if (descriptor < 0 || !ssl->setSocketDescriptor(descriptor)) {
+        if (descriptor >= 0)
+            ::close(descriptor);
+        delete ssl;
+        throw SocketError(sckTlsFailed, tr("The connection cannot be secured."));
+    }
+    QTcpSocket* plain = std::exchange(socket_, nullptr);
+    plain->disconnect(this);
+    plain->abort();
+    plain->deleteLater();
+    options_ = options;
+    options_.tls = true;
+    trust_ = options.trustedCertificates.isEmpty() ? Trust::System : Trust::FileOnly;
+    attachSocket(ssl);
+    upgraded_ = true;
+    state_ = sckConnecting;
+    startHandshake();
+}
+
 QString SocketControl::RemoteHostIP() const {
     return dotted(peerAddress_);
 }
@@ -429,6 +459,8 @@ void SocketControl::attachSocket(QTcpSocket* socket) {
     socket->setReadBufferSize(kReadPieceBytes);
     socket_ = socket;
     encrypted_ = false;
+    upgraded_ = false;
+    issuerUnknownToFile_ = false;
     setUp_ = SetUp::Tcp;
     tlsErrors_.clear();
     issuerUnknownOnly_ = true;
@@ -459,7 +491,11 @@ void SocketControl::releaseSocket() {
     if (!socket)
         return;
     socket->disconnect(this);
-    if (socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0) {
+    // A TLS connection ends with the TLS close, so that the peer knows the data is complete.
+    const auto* ssl = qobject_cast<const QSslSocket*>(socket);
+    const bool tlsClose = ssl && ssl->isEncrypted();
+    if (socket->state() == QAbstractSocket::ConnectedState &&
+        (socket->bytesToWrite() > 0 || tlsClose)) {
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
         QTimer::singleShot(kFlushTimeoutMs, socket, [socket] {
             socket->abort();
@@ -541,6 +577,8 @@ void SocketControl::startHandshake() {
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
     config.setProtocol(QSsl::TlsV1_2OrLater);
     config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    // Keep the session, so that other connections to the server can resume it.
+    config.setSslOption(QSsl::SslOptionDisableSessionPersistence, false);
     const auto authorities = trust_ == Trust::FileOnly
                                  ? FileAuthorities(options_.trustedCertificates)
                                  : std::optional<QList<QSslCertificate>>(QList<QSslCertificate>{});
@@ -570,7 +608,16 @@ void SocketControl::onEncrypted() {
 // no issuer there is tried again against the system's authorities, on a new connection to the
 // same address (through the tunnel again, if any). Anything else fails the connection.
 void SocketControl::handshakeFailed(const QString& text) {
-    if (trust_ == Trust::FileOnly && !tlsErrors_.isEmpty() && issuerUnknownOnly_) {
+    const bool issuerUnknownToFile =
+        trust_ == Trust::FileOnly && !tlsErrors_.isEmpty() && issuerUnknownOnly_;
+    if (issuerUnknownToFile && upgraded_) {
+        // The peer expects TLS on this very connection: the owner decides whether to connect
+        // again without the file.
+        failSetUp(sckTlsFailed, tlsErrors_.join(QStringLiteral("\r\n")));
+        issuerUnknownToFile_ = true;
+        return;
+    }
+    if (issuerUnknownToFile) {
         trust_ = Trust::System;
         candidates_ = {connectedAddress_};
         QTcpSocket* failed = std::exchange(socket_, nullptr);
@@ -605,6 +652,8 @@ void SocketControl::onReadyRead() {
 }
 
 void SocketControl::onDisconnected() {
+    if (state_ == sckClosing)
+        return; // a TLS close already reported it
     if (setUp_ == SetUp::Tunnel) {
         failSetUp(sckProxyTunnelFailed, tr("The proxy closed the connection."));
         return;
@@ -618,6 +667,25 @@ void SocketControl::onDisconnected() {
     if (state_ != sckError)
         state_ = sckClosing;
     post({EventKind::Close});
+}
+
+// A TLS peer's close comes before its TCP close, and the peer may wait for ours before it
+// closes or goes on (an FTP server holds back its 226): it is answered at once, and what was
+// received stays readable.
+void SocketControl::peerClosedTls() {
+    if (state_ != sckConnected)
+        return;
+    queueDataIfUnannounced();
+    state_ = sckClosing;
+    post({EventKind::Close});
+    const quint64 session = generation_;
+    QMetaObject::invokeMethod(
+        this,
+        [this, session] {
+            if (session == generation_ && socket_)
+                socket_->disconnectFromHost();
+        },
+        Qt::QueuedConnection);
 }
 
 void SocketControl::onBytesWritten(qint64 bytes) {
@@ -634,8 +702,11 @@ void SocketControl::onBytesWritten(qint64 bytes) {
 }
 
 void SocketControl::onSocketError(QAbstractSocket::SocketError error) {
-    if (error == QAbstractSocket::RemoteHostClosedError)
-        return; // the peer's close, reported through disconnected()
+    if (error == QAbstractSocket::RemoteHostClosedError) {
+        if (encrypted_ && setUp_ == SetUp::Done)
+            peerClosedTls();
+        return; // a plain peer's close is reported through disconnected()
+    }
     if (state_ != sckConnecting && state_ != sckConnected)
         return;
     const QString text = socket_->errorString();

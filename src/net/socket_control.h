@@ -92,6 +92,16 @@ public:
                  const ConnectOptions& options);
     // The TLS session of an encrypted connection, for another connection to resume.
     QByteArray TlsSession() const;
+    // Turns the connected plain connection (outbound or accepted) into a TLS client
+    // connection with the options' certificate checks: the state is 6 until the handshake
+    // has verified the certificate, then 7 and ConnectEvent; a failure raises
+    // ErrorEvent(40110) as for Connect. The peer must not have sent anything since the
+    // connection came up. Throws SocketError(40020) unless connected and plain.
+    void StartTls(const ConnectOptions& options);
+    // After a failed StartTls: the trusted-certificates file knew no issuer of the peer's
+    // certificate, which the system's authorities may still know. A connection to the same
+    // peer with no file names them.
+    bool IssuerUnknownToFile() const { return issuerUnknownToFile_; }
 
     // Listens at LocalPort() (0: the system chooses; LocalPort() then tells which) on the
     // local address set with setListenAddress, or on every IPv4 address when none is set.
@@ -171,6 +181,7 @@ private:
     void failSetUp(int number, const QString& text);
     void onReadyRead();
     void onDisconnected();
+    void peerClosedTls();
     void onBytesWritten(qint64 bytes);
     void onSocketError(QAbstractSocket::SocketError error);
     void onNewConnection();
@@ -205,6 +216,8 @@ private:
     // first; the system's when those know no issuer of the server's certificate.
     enum class Trust { System, FileOnly };
     Trust trust_ = Trust::System;
+    bool upgraded_ = false;            // TLS started on a live connection: no reconnect to retry
+    bool issuerUnknownToFile_ = false; // see IssuerUnknownToFile()
     quint16 remotePort_ = 0;
     int lookupId_ = -1;
     quint64 generation_ = 0; // bumped by Close(); deferred steps of older sessions drop out

@@ -167,12 +167,38 @@ bool FtpServer::start(const QString& rootDir) {
     // -I keeps the environment's Python settings and user packages out.
     const auto prepare = [=, this](quint16 port) {
         const QString args = "-I|-u|%1|%2|%3|%4|%5";
-        return args
-            .arg(ZORV_FTP_SERVER_SCRIPT, QString::number(port), QDir(rootDir).absolutePath(),
-                 file("ftp.log"), banner)
-            .split('|');
+        QStringList list = args.arg(ZORV_FTP_SERVER_SCRIPT, QString::number(port),
+                                    QDir(rootDir).absolutePath(), file("ftp.log"), banner)
+                               .split('|');
+        if (!tlsCertificate_.isEmpty())
+            list << tlsCertificate_ << tlsKey_;
+        return list;
     };
     return launch("ftp", {"/usr/bin/python3", prepare, {}, banner.toUtf8()});
+}
+
+bool VsftpdServer::start(const QString& rootDir, const QString& certificate, const QString& key) {
+    const QString banner = QStringLiteral("ZorvUpdater test vsftpd %1")
+                               .arg(QRandomGenerator::global()->generate64(), 16, 16, QChar('0'));
+    const auto prepare = [=, this](quint16 port) {
+        const QString config =
+            QStringLiteral("listen=YES\nlisten_address=127.0.0.1\nlisten_port=%1\nbackground=NO\n"
+                           "run_as_launching_user=YES\nftpd_banner=%2\n"
+                           "anonymous_enable=YES\nlocal_enable=NO\nanon_root=%3\nwrite_enable=YES\n"
+                           "anon_upload_enable=YES\nanon_other_write_enable=YES\nanon_umask=022\n"
+                           "pasv_enable=YES\nport_enable=YES\nconnect_from_port_20=NO\n"
+                           "ssl_enable=YES\nallow_anon_ssl=YES\nforce_anon_logins_ssl=YES\n"
+                           "force_anon_data_ssl=YES\nrequire_ssl_reuse=YES\n"
+                           "rsa_cert_file=%4\nrsa_private_key_file=%5\nseccomp_sandbox=NO\n"
+                           "xferlog_enable=NO\nvsftpd_log_file=%6\ndual_log_enable=YES\n"
+                           "log_ftp_protocol=YES\n")
+                .arg(port)
+                .arg(banner, QDir(rootDir).absolutePath(), certificate, key, file("vsftpd.log"));
+        if (!writeText(file("vsftpd.conf"), config))
+            return QStringList();
+        return QStringList{file("vsftpd.conf")};
+    };
+    return launch("vsftpd", {"/usr/sbin/vsftpd", prepare, {}, banner.toUtf8()});
 }
 
 } // namespace testsupport

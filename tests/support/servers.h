@@ -151,8 +151,25 @@ public:
 // "<- COMMAND args" per command and "-> reply" per reply.
 class FtpServer : public ServerProcess {
 public:
+    // Require TLS (AUTH TLS, protected data) with this certificate and key, from the next start.
+    void useTls(const QString& certificate, const QString& key) {
+        tlsCertificate_ = certificate;
+        tlsKey_ = key;
+    }
     bool start(const QString& rootDir);
     QString log() const { return readFile("ftp.log"); }
+
+private:
+    QString tlsCertificate_, tlsKey_;
+};
+
+// vsftpd serving rootDir to anonymous users (uploads allowed), run as the user who runs the
+// tests. TLS is required for logins and data, and data connections must resume the control
+// connection's TLS session. Its log has every command and reply.
+class VsftpdServer : public ServerProcess {
+public:
+    bool start(const QString& rootDir, const QString& certificate, const QString& key);
+    QString log() const { return readFile("vsftpd.log"); }
 };
 
 } // namespace testsupport
