@@ -327,7 +327,7 @@ void frmMain::FormLoad() {
     if (AppSettings::Clipboard()) {
         const QString text = QGuiApplication::clipboard()->text();
         if (text.contains(QLatin1String("http://")) || text.contains(QLatin1String("https://")) ||
-            text.contains(QLatin1String("ftp://")))
+            text.contains(QLatin1String("ftp://")) || text.contains(QLatin1String("ftps://")))
             txtURL->setText(text.trimmed());
     }
     DrawProgress(picDownloadProgress, 0, false);

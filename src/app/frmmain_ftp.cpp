@@ -29,6 +29,19 @@ QString Title() {
     return QLatin1String(kAppTitle);
 }
 
+// For a step that failed on TLS (the server refused it, or the handshake or certificate
+// failed): the client's text of it, on a line of its own; "" otherwise.
+QString TlsFailureText(const ftp::CFtpConnection& client) {
+    switch (client.FtpGetLastError()) {
+    case ftp::ftpErrTlsRefused:
+    case ftp::ftpErrTlsFailed:
+    case ftp::ftpErrTlsProtection:
+        return QStringLiteral("\r\n") + client.GetFtpErrorDescription();
+    default:
+        return QString();
+    }
+}
+
 } // namespace
 
 void frmMain::FtpTransfer() {
@@ -74,8 +87,9 @@ void frmMain::FtpTransfer() {
 // the file has arrived whole.
 bool frmMain::RunFtpSteps(ftp::CFtpConnection& client, quint64 run) {
     DownloadFields& d = Download();
+    const FtpScheme scheme = FtpSchemeOf(d.DownloadURL).value_or(FtpScheme{});
     const FtpAddress address =
-        SplitFtpAddress(d.DownloadURL.mid(6), ftp::CFtpConnection::kAnonymousPassword);
+        SplitFtpAddress(scheme.rest, ftp::CFtpConnection::kAnonymousPassword);
     qint64 start = 0;
     if (FileExists(d.LocalFile)) {
         if (d.IsResuming)
@@ -87,6 +101,8 @@ bool frmMain::RunFtpSteps(ftp::CFtpConnection& client, quint64 run) {
     client.setPassiveMode(AppSettings::FtpPasv());
     client.setUserName(address.user);
     client.setPassword(address.password);
+    client.setUseTls(scheme.tls);
+    client.setTrustedCertificates(AppSettings::TrustedCertificates());
 
     int answer = 0;
     // A pause or stop, a Cancel, the end of the transfer or a newer routine ends every loop;
@@ -96,7 +112,7 @@ bool frmMain::RunFtpSteps(ftp::CFtpConnection& client, quint64 run) {
         if (!client.Connect(address.host, address.port)) {
             if (goOn())
                 answer = AskRetry(QStringLiteral("Error occured while conencting to server: \r\n") +
-                                      address.host,
+                                      address.host + TlsFailureText(client),
                                   MsgIcon::Critical);
             continue;
         }
@@ -143,7 +159,8 @@ void frmMain::FtpDownloadStep(ftp::CFtpConnection& client, const QString& fileNa
         start = 0;
         return;
     }
-    const QString response = client.GetLastServerResponse();
+    const QString tlsFailure = TlsFailureText(client);
+    const QString response = tlsFailure.isEmpty() ? client.GetLastServerResponse() : tlsFailure;
     if (!response.startsWith(QLatin1String("504"))) {
         // A retry goes on from what has arrived: a broken data connection leaves a partial file.
         start = FileExists(d.LocalFile) ? QFileInfo(d.LocalFile).size() : 0;

@@ -4,6 +4,7 @@
 #include "download_state.h"
 #include "frmexist.h"
 #include "frmmain.h"
+#include "ftp_address.h"
 #include "progress_picture.h"
 #include "rkbuttons_h.h"
 #include "running_digest.h"
@@ -143,8 +144,9 @@ void frmMain::StartDownload(const QString& savePath) {
     d.LocalFile = savePath;
     IsFtpDownload = false;
     const QString address = txtURL->text();
-    if (StartsWithNoCase(address, "ftp://")) {
-        if (!ProxyFtp) {
+    if (const auto ftpAddress = FtpSchemeOf(address)) {
+        // The HTTP proxy cannot carry FTP over TLS: ftps:// always goes to the FTP client.
+        if (!ProxyFtp || ftpAddress->tls) {
             IsFtpDownload = true; // FTP addresses go to the FTP client
             FtpTransfer();
             return;

@@ -2,6 +2,15 @@
 
 namespace app {
 
+std::optional<FtpScheme> FtpSchemeOf(const QString& address) {
+    for (const bool tls : {false, true}) {
+        const QLatin1String scheme(tls ? "ftps://" : "ftp://");
+        if (address.startsWith(scheme, Qt::CaseInsensitive))
+            return FtpScheme{tls, address.mid(scheme.size())};
+    }
+    return std::nullopt;
+}
+
 FtpAddress SplitFtpAddress(const QString& rest, const QString& anonymousPassword) {
     FtpAddress a;
     const qsizetype slash = rest.indexOf(QLatin1Char('/'));

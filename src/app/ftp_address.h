@@ -1,9 +1,10 @@
-// The parts of an ftp:// address as the main window reads it:
+// The parts of an ftp:// or ftps:// address as the main window reads it:
 //   [user ":" password "@"] host "/" directory "/" file [":" port]
 // Pure text handling: no sockets, no client.
 #pragma once
 
 #include <QString>
+#include <optional>
 
 namespace app {
 
@@ -16,7 +17,15 @@ struct FtpAddress {
     QString fileName;
 };
 
-// Splits what follows "ftp://". Without a user part the login is anonymous with
+// An ftp:// or ftps:// address (the scheme's case aside): whether it asks for TLS, and what
+// follows the scheme. nullopt for any other address.
+struct FtpScheme {
+    bool tls = false;
+    QString rest;
+};
+std::optional<FtpScheme> FtpSchemeOf(const QString& address);
+
+// Splits what follows "ftp://" or "ftps://". Without a user part the login is anonymous with
 // `anonymousPassword`; a user part without ":" has an empty password.
 FtpAddress SplitFtpAddress(const QString& rest, const QString& anonymousPassword);
 

@@ -32,11 +32,13 @@ QString TooLarge(qsizetype maxBytes) {
 
 QString SignatureAddress(const QString& buildAddress) {
     const QString suffix = QStringLiteral(".minisig");
-    if (!StartsWithNoCase(buildAddress, "ftp://"))
+    const auto ftpAddress = FtpSchemeOf(buildAddress);
+    if (!ftpAddress)
         return buildAddress + suffix;
+    const qsizetype schemeSize = buildAddress.size() - ftpAddress->rest.size();
     const qsizetype lastSlash = buildAddress.lastIndexOf(QLatin1Char('/'));
     const qsizetype colon = buildAddress.lastIndexOf(QLatin1Char(':'));
-    if (colon > lastSlash && lastSlash >= 6)
+    if (colon > lastSlash && lastSlash >= schemeSize)
         return QString(buildAddress).insert(colon, suffix);
     return buildAddress + suffix;
 }
@@ -180,8 +182,8 @@ void SmallFileFetch::State::OnHttpClose() {
 // The FTP client's operations wait inside themselves; the file goes to a private folder and
 // is read back once it has arrived whole.
 void SmallFileFetch::State::RunFtp() {
-    const FtpAddress where =
-        SplitFtpAddress(address.mid(6), ftp::CFtpConnection::kAnonymousPassword);
+    const FtpScheme scheme = FtpSchemeOf(address).value_or(FtpScheme{});
+    const FtpAddress where = SplitFtpAddress(scheme.rest, ftp::CFtpConnection::kAnonymousPassword);
     QTemporaryDir scratch;
     const QString local = scratch.filePath(QStringLiteral("signature"));
     ftp::CFtpConnection client;
@@ -190,6 +192,8 @@ void SmallFileFetch::State::RunFtp() {
     client.setPassiveMode(route.ftpPassive);
     client.setUserName(where.user);
     client.setPassword(where.password);
+    client.setUseTls(scheme.tls);
+    client.setTrustedCertificates(route.trustedCertificates);
     const auto limit = [&](qint64 bytes) {
         if (bytes > maxBytes && !ftpTooLarge) {
             ftpTooLarge = true;
@@ -273,10 +277,11 @@ FetchResult SmallFileFetch::Run() {
         s.StartHttp();
         if (!s.finished)
             s.loop.exec();
-    } else if (StartsWithNoCase(s.address, "ftp://")) {
+    } else if (FtpSchemeOf(s.address)) {
         s.RunFtp();
     } else {
-        s.Finish(s.Failed(QStringLiteral("the address is not http://, https:// or ftp://.")));
+        s.Finish(
+            s.Failed(QStringLiteral("the address is not http://, https://, ftp:// or ftps://.")));
     }
     return s.result;
 }

@@ -132,6 +132,8 @@ void SignedUpdateTests::updates() {
     QVERIFY(ftp_.log().contains("RETR good.minisig"));
     QCOMPARE(app::SignatureAddress("ftp://u:p@h/d/f.bin:2121"), "ftp://u:p@h/d/f.bin.minisig:2121");
     QCOMPARE(app::SignatureAddress("ftp://h/d:x/f.bin"), "ftp://h/d:x/f.bin.minisig");
+    QCOMPARE(app::SignatureAddress("FTPS://h/f.bin:990"), "FTPS://h/f.bin.minisig:990");
+    QCOMPARE(app::SignatureAddress("ftps://h:1/f.bin"), "ftps://h:1/f.bin.minisig");
 }
 
 // Closing the window while the signature is on its way leaves everything as it was: the
