@@ -1,8 +1,10 @@
-// Whole transfers against curl in one run: the updater's HTTP, HTTPS and FTP downloads (the
-// window's own routines, from a local nginx and a local pyftpdlib), a signed build over HTTPS
-// checked and put in place, and the FTP client's upload, at every size.
+// Whole transfers against curl in one run: the updater's HTTP, HTTPS, FTP and FTPS downloads
+// (the window's own routines, from a local nginx, pyftpdlib and vsftpd), a signed build over
+// HTTPS checked and put in place, and the FTP client's uploads in the clear and over TLS, at
+// every size.
 //
-//   zorv_transfer_bench [--rounds N] [--only http|https|signed|ftp-down|ftp-up] [SIZE_MIB ...]
+//   zorv_transfer_bench [--rounds N] [--only KIND] [SIZE_MIB ...]
+//   KIND: http https signed ftp-down ftp-up ftps-down ftps-up
 //                        (default: 5 rounds at 64 256 1024)
 //
 // Each round runs curl and our side as processes of their own, alternating which goes first.
@@ -28,7 +30,7 @@ namespace {
 
 using namespace bench;
 
-enum class Kind { Http, Https, Signed, FtpDown, FtpUp };
+enum class Kind { Http, Https, Signed, FtpDown, FtpUp, FtpsDown, FtpsUp };
 
 struct KindInfo {
     Kind kind;
@@ -37,11 +39,10 @@ struct KindInfo {
 };
 
 // A signed build may take 0.30 x curl's download time more than an unsigned one (1.15).
-constexpr KindInfo kKinds[] = {{Kind::Http, "http", 1.10},
-                               {Kind::Https, "https", 1.15},
-                               {Kind::Signed, "signed", 1.45},
-                               {Kind::FtpDown, "ftp-down", 1.15},
-                               {Kind::FtpUp, "ftp-up", 2.00}};
+constexpr KindInfo kKinds[] = {{Kind::Http, "http", 1.10},     {Kind::Https, "https", 1.15},
+                               {Kind::Signed, "signed", 1.45}, {Kind::FtpDown, "ftp-down", 1.15},
+                               {Kind::FtpUp, "ftp-up", 2.00},  {Kind::FtpsDown, "ftps-down", 1.15},
+                               {Kind::FtpsUp, "ftps-up", 2.00}};
 constexpr double kCpuTarget = 2.00;
 
 struct Side {
@@ -68,10 +69,14 @@ public:
                           testsupport::runTool(keys, "minisign",
                                                {"-G", "-W", "-p", "maker.pub", "-s", "maker.key"});
         nginxTls_.useTls(keys + "/server.pem", keys + "/server.key");
+        // vsftpd lists only folders that others may read.
+        QFile::setPermissions(work_.path(), QFile::Permissions(0x7755));
         if (!made || !nginx_.start(work_.path()) || !nginxTls_.start(work_.path()) ||
-            !ftp_.start(work_.path())) {
-            std::fprintf(stderr, "servers: %s %s %s\n", qPrintable(nginx_.errorText()),
-                         qPrintable(nginxTls_.errorText()), qPrintable(ftp_.errorText()));
+            !ftp_.start(work_.path()) ||
+            !vsftpd_.start(work_.path(), keys + "/server.pem", keys + "/server.key")) {
+            std::fprintf(stderr, "servers: %s %s %s %s\n", qPrintable(nginx_.errorText()),
+                         qPrintable(nginxTls_.errorText()), qPrintable(ftp_.errorText()),
+                         qPrintable(vsftpd_.errorText()));
             return false;
         }
         const QString settings = work_.filePath("registry/HKEY_LOCAL_MACHINE/Software/"
@@ -116,6 +121,8 @@ private:
 
     QStringList command(Kind kind, qint64 mib, bool isCurl, const QString& result) const {
         const QString port = QString::number(ftp_.port());
+        const QString tlsPort = QString::number(vsftpd_.port());
+        const QString ca = work_.filePath("keys/ca.pem");
         const QString ftpBase = QStringLiteral("ftp://127.0.0.1");
         const QString self = QCoreApplication::applicationFilePath();
         const QString remoteResult = QFileInfo(result).fileName();
@@ -141,6 +148,20 @@ private:
             return isCurl ? QStringList{"curl", "-s", "-T", source(mib),
                                         ftpBase + ":" + port + "/" + remoteResult}
                           : QStringList{self, "--upload", port, remoteResult, source(mib)};
+        case Kind::FtpsDown:
+            return isCurl
+                       ? QStringList{"curl",       "-s",
+                                     "--ssl-reqd", "--cacert",
+                                     ca,           "-o",
+                                     result,       ftpBase + ":" + tlsPort + "/" + fileName(mib)}
+                       : QStringList{self, "--window",
+                                     "ftps://127.0.0.1/" + fileName(mib) + ":" + tlsPort, result};
+        case Kind::FtpsUp:
+            return isCurl ? QStringList{"curl",       "-s",
+                                        "--ssl-reqd", "--cacert",
+                                        ca,           "-T",
+                                        source(mib),  ftpBase + ":" + tlsPort + "/" + remoteResult}
+                          : QStringList{self, "--upload", tlsPort, remoteResult, source(mib), ca};
         }
         return {};
     }
@@ -186,6 +207,7 @@ private:
     QTemporaryDir work_{QDir::currentPath() + "/transfer-bench-XXXXXX"};
     testsupport::NginxServer nginx_, nginxTls_;
     testsupport::FtpServer ftp_;
+    testsupport::VsftpdServer vsftpd_; // FTP over TLS only, session reuse required
 };
 
 // ---- the table ------------------------------------------------------------------------

@@ -143,6 +143,11 @@ int runUploadSide(int argc, char** argv) {
     ftp::CFtpConnection client;
     client.setTimeout(30);
     client.setPassiveMode(true);
+    // A fifth argument names the authorities that an FTP over TLS server is checked with.
+    if (argc >= 6) {
+        client.setUseTls(true);
+        client.setTrustedCertificates(QString::fromLocal8Bit(argv[5]));
+    }
     if (!client.Connect(QStringLiteral("127.0.0.1"), port))
         return 1;
     const InProcess measured;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets everything up, starts local update servers (nginx over HTTPS and HTTP, and an FTP
-# server, on loopback ports) serving a new build of a small demo product, signed with a demo
+# Sets everything up, starts local update servers (nginx over HTTPS and HTTP, an FTP server
+# and a TLS-only FTP server, on loopback ports) serving a new build of a small demo product, signed with a demo
 # key that the updater is built with, installs the old build in a scratch product folder, and
 # starts the updater pointed at a server (through the clipboard, which the updater reads at
 # start-up). Press "&Update", then "&Run".
@@ -9,6 +9,8 @@
 #                           that the demo's settings trust ("Trusted Certificates")
 #   scripts/run.sh --http   the update comes over plain HTTP
 #   scripts/run.sh --ftp    the update comes over FTP
+#   scripts/run.sh --ftps   the update comes over FTP over TLS, from a server that takes
+#                           nothing else (vsftpd), with the same demo authority
 #
 # Whatever the protocol, the build replaces the product only once its signature verifies.
 # Without a display (no $DISPLAY) the script runs the window on a virtual X display, presses
@@ -22,9 +24,10 @@ fail() { echo "run.sh: $*" >&2; exit 1; }
 protocol=https
 case "${1:-}" in
   --ftp) protocol=ftp ;;
+  --ftps) protocol=ftps ;;
   --http) protocol=http ;;
   "") ;;
-  *) echo "usage: $0 [--http|--ftp]" >&2; exit 2 ;;
+  *) echo "usage: $0 [--http|--ftp|--ftps]" >&2; exit 2 ;;
 esac
 bash scripts/setup.sh
 
@@ -93,9 +96,10 @@ https_url="https://127.0.0.1:$tls_port/update/Zorvupdater.exe"
 # Waits up to a minute for a server to serve the new build byte for byte.
 serving() {
   local url=$1 pid=$2
+  shift 2
   for _ in $(seq 600); do
     kill -0 "$pid" 2>/dev/null || return 1
-    curl -sf --cacert "$keys/ca.pem" -o "$demo/probe" "$url" && cmp -s "$demo/probe" "$demo/www/update/Zorvupdater.exe" && return 0
+    curl -sf --cacert "$keys/ca.pem" "$@" -o "$demo/probe" "$url" && cmp -s "$demo/probe" "$demo/www/update/Zorvupdater.exe" && return 0
     sleep 0.1
   done
   return 1
@@ -114,12 +118,48 @@ serving "ftp://127.0.0.1:$ftp_port/update/Zorvupdater.exe" "$ftp_pid" ||
 # The updater takes an FTP server's port after the file name.
 ftp_url="ftp://127.0.0.1/update/Zorvupdater.exe:$ftp_port"
 
+# vsftpd takes anonymous logins over TLS only, and data connections only when they resume
+# the control connection's TLS session.
+ftps_port=$(free_port)
+cat > "$demo/vsftpd.conf" <<CONF
+listen=YES
+listen_address=127.0.0.1
+listen_port=$ftps_port
+background=NO
+run_as_launching_user=YES
+anonymous_enable=YES
+local_enable=NO
+anon_root=$demo/www/update
+ssl_enable=YES
+allow_anon_ssl=YES
+force_anon_logins_ssl=YES
+force_anon_data_ssl=YES
+require_ssl_reuse=YES
+rsa_cert_file=$keys/server.pem
+rsa_private_key_file=$keys/server.key
+seccomp_sandbox=NO
+xferlog_enable=NO
+vsftpd_log_file=$demo/vsftpd.log
+dual_log_enable=YES
+log_ftp_protocol=YES
+CONF
+chmod 755 "$demo/www/update"
+/usr/sbin/vsftpd "$demo/vsftpd.conf" >"$demo/vsftpd.out" 2>&1 &
+ftps_pid=$!
+pids+=("$ftps_pid")
+serving "ftp://127.0.0.1:$ftps_port/Zorvupdater.exe" "$ftps_pid" --ssl-reqd ||
+  fail "vsftpd did not start: $(tail -n 3 "$demo/vsftpd.out")"
+# vsftpd runs as the demo's user here, without a chroot: the build is in its login folder.
+ftps_url="ftps://127.0.0.1/Zorvupdater.exe:$ftps_port"
+
 url=$https_url
 [ $protocol = http ] && url=$http_url
 [ $protocol = ftp ] && url=$ftp_url
+[ $protocol = ftps ] && url=$ftps_url
 echo "update servers: $https_url"
 echo "                $http_url"
 echo "                $ftp_url"
+echo "                $ftps_url"
 echo "the updater is pointed at: $url"
 echo "product:       ${product}Brantle Ver 1.0.exe ($("${product}Brantle Ver 1.0.exe" --version))"
 

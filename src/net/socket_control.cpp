@@ -194,11 +194,11 @@ void SocketControl::SendData(const QByteArray& data) {
         // Nothing to write: complete at once unless bytes not yet reported as sent are still
         // on their way (their own completion then covers this one). Held bytes in the Qt
         // socket's buffer were reported when they were held.
-        if (socket_->bytesToWrite() <= reportedAhead_)
+        if (unsentBytes() <= reportedAhead_)
             post({EventKind::Complete});
         return;
     }
-    if (coalescing_ && socket_->bytesToWrite() == 0) {
+    if (coalescing_ && unsentBytes() == 0) {
         // Held as the system holds a part-filled segment: counted as sent now, handed over
         // with the ones after it in one go, at the latest on the next turn of the loop.
         held_.append(data.constData(), data.size()); // a copy: data may be borrowed
@@ -461,6 +461,7 @@ void SocketControl::attachSocket(QTcpSocket* socket) {
     encrypted_ = false;
     upgraded_ = false;
     issuerUnknownToFile_ = false;
+    completeOwed_ = false;
     setUp_ = SetUp::Tcp;
     tlsErrors_.clear();
     issuerUnknownOnly_ = true;
@@ -475,6 +476,8 @@ void SocketControl::attachSocket(QTcpSocket* socket) {
     connect(socket, &QTcpSocket::errorOccurred, this, &SocketControl::onSocketError);
     if (auto* ssl = qobject_cast<QSslSocket*>(socket)) {
         connect(ssl, &QSslSocket::encrypted, this, &SocketControl::onEncrypted);
+        connect(ssl, &QSslSocket::encryptedBytesWritten, this,
+                &SocketControl::onEncryptedBytesWritten);
         connect(ssl, &QSslSocket::sslErrors, this, [this](const QList<QSslError>& errors) {
             for (const QSslError& error : errors) {
                 tlsErrors_ << error.errorString();
@@ -695,10 +698,27 @@ void SocketControl::onBytesWritten(qint64 bytes) {
     bytes -= ahead;
     if (bytes == 0)
         return;
-    const qint64 remaining = socket_->bytesToWrite();
+    const qint64 remaining = unsentBytes();
     post({EventKind::Progress, bytes, remaining});
     if (remaining == 0)
         post({EventKind::Complete});
+    else
+        completeOwed_ = encrypted_;
+}
+
+// Over TLS the Qt socket counts bytes as written once they are encrypted; they are sent only
+// when the encrypted ones have gone to the system too. Counting them then keeps a fast
+// sender's data out of memory while the peer is slower.
+qint64 SocketControl::unsentBytes() const {
+    const auto* ssl = qobject_cast<const QSslSocket*>(socket_);
+    return socket_->bytesToWrite() + (ssl ? ssl->encryptedBytesToWrite() : 0);
+}
+
+void SocketControl::onEncryptedBytesWritten() {
+    if (completeOwed_ && unsentBytes() == 0) {
+        completeOwed_ = false;
+        post({EventKind::Complete});
+    }
 }
 
 void SocketControl::onSocketError(QAbstractSocket::SocketError error) {

@@ -183,6 +183,8 @@ private:
     void onDisconnected();
     void peerClosedTls();
     void onBytesWritten(qint64 bytes);
+    void onEncryptedBytesWritten();
+    qint64 unsentBytes() const;
     void onSocketError(QAbstractSocket::SocketError error);
     void onNewConnection();
 
@@ -218,6 +220,7 @@ private:
     Trust trust_ = Trust::System;
     bool upgraded_ = false;            // TLS started on a live connection: no reconnect to retry
     bool issuerUnknownToFile_ = false; // see IssuerUnknownToFile()
+    bool completeOwed_ = false;        // SendComplete waits for encrypted bytes to go out
     quint16 remotePort_ = 0;
     int lookupId_ = -1;
     quint64 generation_ = 0; // bumped by Close(); deferred steps of older sessions drop out
