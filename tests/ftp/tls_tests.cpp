@@ -64,6 +64,7 @@ private slots:
     void refusals();
     void untrustedCertificate();
     void passwordNeverInClear();
+    void abortMidway();
 
 private:
     // A client set up for `server` ("vsftpd" or "pyftpdlib") and logged in.
@@ -239,6 +240,31 @@ void FtpTlsTests::passwordNeverInClear() {
     for (const char* secret : {"secret", "tester", "PASS", "USER", "RETR"})
         QVERIFY2(!relay.sent.contains(secret), secret);
     QVERIFY(pyftpd_.log().contains("USER 'tester' logged in"));
+}
+
+// ABOR during a TLS download: the transfer ends at once, and the next login transfers again.
+// pyftpdlib here: vsftpd's reply to ABOR does not come while the client reads nothing more
+// from the data connection, and the cancel then ends with the time-out.
+void FtpTlsTests::abortMidway() {
+    CFtpConnection client;
+    QVERIFY(logIn(client, "pyftpdlib", true, ca()));
+    bool aborted = false;
+    connect(&client, &CFtpConnection::DownloadProgress, this, [&](qint64 bytes) {
+        if (bytes > 1024 * 1024 && !aborted) {
+            aborted = true;
+            QVERIFY(client.CancelTransfer());
+        }
+    });
+    const QString partial = local_.filePath("aborted.bin");
+    client.DownloadFile("build.bin", partial, 1);
+    QVERIFY(aborted);
+    QVERIFY(QFileInfo(partial).size() < kFileSize);
+    client.disconnect(this);
+    CFtpConnection again;
+    QVERIFY(logIn(again, "pyftpdlib", true, ca()));
+    const QString whole = local_.filePath("after-abort.bin");
+    QVERIFY2(again.DownloadFile("build.bin", whole, 1), qPrintable(again.GetFtpErrorDescription()));
+    QVERIFY(sameFileContents(whole, pyRoot_.filePath("build.bin")));
 }
 
 QTEST_GUILESS_MAIN(FtpTlsTests)
