@@ -9,7 +9,6 @@
 #include "socket_control.h"
 
 #include <QFileInfo>
-#include <utility>
 
 namespace ftp {
 
