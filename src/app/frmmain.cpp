@@ -45,7 +45,14 @@ void PrepareForAddress(const QString& address) {
 
 constexpr int kDesignClientWidth = 6135;
 constexpr int kDesignClientHeight = 6585;
-constexpr int kOuterHeight = 2910;
+// At start-up the window shows the title, the progress panel and the button row (which ends
+// 2415 twips down the client area) with a margin below it, whatever the window manager's
+// frame and the menu bar take: a fixed outer height cut the row off under a tall title bar
+// and showed the Pause button's top without one.
+constexpr int kVisibleClientHeight = 2415 + 90;
+// The Pause button lies just below the visible area, out of view until the window is made
+// taller.
+constexpr int kPauseTop = kVisibleClientHeight;
 
 QFont FontOf(std::initializer_list<const char*> families, double points, bool bold = false) {
     QFont font;
@@ -77,11 +84,23 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 }
 
 // One of the four owner-drawn buttons, restored from the values its designer stored.
+// The row's buttons are wider than the window's first design (1095 and 975 twips): a 45
+// degree slant as high as the button leaves a face too narrow for a 16-pixel image, the gap
+// and the caption at 8.25 points. The left edges stay; the row now ends as far from the
+// window's right edge as it starts from the left.
+constexpr int kRowButtonWidth = 1335;
+constexpr int kExitButtonWidth = 1080;
+
 controls::rkButtons_H* MakeMainButton(QWidget* parent, const char* name, const char* caption,
                                       QRect twips, const char* toolTip, qint32 shape,
                                       const controls::PictureRef& icon, bool enabled = true) {
     auto* button = new controls::rkButtons_H(parent);
     button->setObjectName(QString::fromLatin1(name));
+    // The container's colour shows around the slanted and rounded edges.
+    controls::AmbientProperties ambient;
+    ambient.BackColor = controls::FromQColor(parent->palette().color(parent->backgroundRole()));
+    ambient.Font = parent->font();
+    button->SetAmbient(ambient);
     button->setGeometry(TwipsRect(twips.x(), twips.y(), twips.width(), twips.height()));
     button->setToolTip(QString::fromLatin1(toolTip));
     controls::PropertyBag bag;
@@ -209,15 +228,16 @@ void frmMain::BuildControls() {
     Label9 = MakeLabel(frame, "Label9", QStringLiteral("Complete:"), {4200, 960, 840, 255});
     LBLPR = MakeLabel(frame, "LBLPR", QString(), {5040, 960, 615, 255});
 
-    cmdDownload = MakeMainButton(client, "cmdDownload", "&Update", {120, 2040, 1095, 375},
-                                 "UPDATE QUILLON SOFTWARE", 2, UpdateIcon());
-    cmdRun = MakeMainButton(client, "cmdRun", "&Run", {1720, 2040, 1095, 375},
+    cmdDownload =
+        MakeMainButton(client, "cmdDownload", "&Update", {120, 2040, kRowButtonWidth, 375},
+                       "UPDATE QUILLON SOFTWARE", 2, UpdateIcon());
+    cmdRun = MakeMainButton(client, "cmdRun", "&Run", {1720, 2040, kRowButtonWidth, 375},
                             "RUN QUILLON SOFTWARE", 3, RunIcon(), false);
-    cmdStop = MakeMainButton(client, "cmdStop", "&Stop", {3320, 2040, 1095, 375}, "STOP UPDATER", 3,
-                             StopIcon());
-    CmdExit = MakeMainButton(client, "CmdExit", "&Exit", {4920, 2040, 975, 375}, "CLOSE UPDATER", 1,
-                             ExitIcon());
-    cmdPause = MakeButton(client, "cmdPause", "&Pause", {2640, 2400, 1095, 375});
+    cmdStop = MakeMainButton(client, "cmdStop", "&Stop", {3320, 2040, kRowButtonWidth, 375},
+                             "STOP UPDATER", 3, StopIcon());
+    CmdExit = MakeMainButton(client, "CmdExit", "&Exit", {4920, 2040, kExitButtonWidth, 375},
+                             "CLOSE UPDATER", 1, ExitIcon());
+    cmdPause = MakeButton(client, "cmdPause", "&Pause", {2640, kPauseTop, 1095, 375});
 
     Label1 =
         MakeLabel(client, "Label1", QStringLiteral("Enter the url in which the file is located:"),
@@ -322,7 +342,7 @@ void frmMain::FormLoad() {
     setMaximumWidth(width);
     setMinimumHeight(menuBar()->sizeHint().height());
     setMaximumHeight(fullHeight);
-    resize(width, TwipsToPixelsY(kOuterHeight));
+    resize(width, StartHeight());
     Download().IsResuming = false;
     if (AppSettings::Clipboard()) {
         const QString text = QGuiApplication::clipboard()->text();
@@ -333,14 +353,16 @@ void frmMain::FormLoad() {
     DrawProgress(picDownloadProgress, 0, false);
 }
 
+int frmMain::StartHeight() const {
+    return menuBar()->sizeHint().height() + TwipsToPixelsY(kVisibleClientHeight);
+}
+
 void frmMain::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
     if (outerHeightSet_)
         return;
     outerHeightSet_ = true;
-    // The outer height counts the frame that the window manager adds.
-    const int frameExtra = frameGeometry().height() - geometry().height();
-    resize(width(), TwipsToPixelsY(kOuterHeight) - frameExtra);
+    resize(width(), StartHeight());
     if (const QScreen* screen = this->screen()) {
         const QRect area = screen->availableGeometry();
         move(area.center() - QPoint(frameGeometry().width() / 2, frameGeometry().height() / 2));

@@ -180,6 +180,7 @@ private:
     bool ftpTransferRunning_ = false; // the FTP client reported the data transfer started
     bool deleteWhenFtpEnds_ = false;  // closed while the FTP routine ran on this window
     bool outerHeightSet_ = false;
+    int StartHeight() const; // the window's height at start-up, menu bar included
     QByteArray makerKey_ = BuiltInMakerKey();
     SmallFileFetch* signatureFetch_ = nullptr; // the signature's fetch while it runs
     // The HTTP download's digest, taken as it is written (only with a key built in).

@@ -76,7 +76,11 @@ Command1/)"));
         // The proxy item is marked, each time the menu opens, when "Proxy Use" is 1.
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
-        QTRY_COMPARE(w.frameGeometry().height(), app::TwipsToPixelsY(2910));
+        // The client area shows the button row (ending at 2415 twips) and a margin of six
+        // pixels, not the Pause button below it.
+        const int clientTop = w.centralWidget()->mapTo(&w, QPoint(0, 0)).y();
+        QTRY_COMPARE(w.height() - clientTop, app::TwipsToPixelsY(2415) + 6);
+        QVERIFY(w.cmdPause->mapTo(&w, QPoint(0, 0)).y() >= w.height());
         const QList<QPair<QString, bool>> marks = {{"1", true},  {"1.0", true}, {"01", true},
                                                    {"2", false}, {"on", false}, {"", false}};
         for (const auto& [value, marked] : marks) {

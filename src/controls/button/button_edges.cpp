@@ -2,6 +2,7 @@
 // and slanted outlines, the focus marks, the corner pixels and the outline frame.
 #include "button_engine.h"
 
+#include <QFontMetrics>
 #include <array>
 
 namespace controls::engine {
@@ -128,6 +129,22 @@ void FrameShaped(QImage& window, const ButtonLook& look, const Outline& o,
     }
 }
 
+// On a slanted outline a rectangle between the slants would cross the image and caption, so
+// the focus frame hugs the caption instead (two pixels beside it, one above and below) and
+// follows the slant wherever it would otherwise touch the rim.
+QRegion SlantedFocusArea(const PaintJob& job) {
+    const QRect text = QFontMetrics(job.font).boundingRect(
+        job.layout.caption, CaptionFlags(job.look.captionAlign), job.layout.text);
+    QRegion inside;
+    const QRegion outer = job.outline.outer & QRect(0, 0, job.width, job.height);
+    for (int y = 4; y <= job.height - 5; ++y) {
+        const QRect row = (outer & QRect(0, y, job.width, 1)).boundingRect();
+        if (row.width() > 8)
+            inside += QRect(row.left() + 4, y, row.width() - 8, 1);
+    }
+    return inside & text.adjusted(-2, -1, 2, 1);
+}
+
 } // namespace
 
 void PaintEdges(PaintJob& job) {
@@ -159,6 +176,10 @@ void PaintFocus(PaintJob& job) {
         const QRect r(4, 4, job.width - 8, job.height - 8);
         if (r.width() > 0 && r.height() > 0)
             DottedFrame(job.image, Boundary(QRegion(r, QRegion::Ellipse)));
+        return;
+    }
+    if (look.shape != 0 && !job.layout.text.isEmpty()) {
+        DottedFrame(job.image, Boundary(SlantedFocusArea(job)));
         return;
     }
     const int left = look.shape == 0 ? 4 : job.outline.leftSlant + 4;

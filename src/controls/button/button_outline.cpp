@@ -62,9 +62,12 @@ QRegion SlantedOutline(int shape, int w, int h, int s) {
 
 void BuildEllipse(Outline& o, const ButtonLook& look, int w, int h) {
     o.outer = QRegion(QRect(0, 0, w, h), QRegion::Ellipse);
-    // Style 5 draws its own rounded rim, so its face covers the whole ellipse.
-    o.face = look.style == 5 ? o.outer : QRegion(QRect(1, 1, w - 2, h - 2), QRegion::Ellipse);
-    o.second = QRegion(QRect(2, 2, w - 4, h - 4), QRegion::Ellipse);
+    // The rings are the outline's own edge pixels, one and two deep: a smaller ellipse
+    // rounds differently and would leave gaps in the rim. Style 5 draws its own rounded rim,
+    // so its face covers the whole ellipse.
+    const QRegion inset = Shrink(o.outer);
+    o.face = look.style == 5 ? o.outer : inset;
+    o.second = Shrink(inset);
 }
 
 bool BuildFromPicture(Outline& o, const ButtonLook& look) {

@@ -110,8 +110,11 @@ void rkButtons_H::AmbientChanged(const QString& propertyName) {
 // Drawing engine requests.
 
 void rkButtons_H::Redraw() {
-    if (delayDrawing_)
+    if (delayDrawing_) {
+        surfaceStale_ = true;
         return;
+    }
+    surfaceStale_ = false;
     if (painter_.Redraw(look_) != 0)
         update();
 }
@@ -131,6 +134,7 @@ void rkButtons_H::RebuildOutline() {
 
 void rkButtons_H::ResizeHandling() {
     painter_.Resize(size());
+    surfaceStale_ = true;
     if (delayDrawing_)
         return;
     RebuildOutline();
@@ -164,10 +168,12 @@ void rkButtons_H::DelayDrawing(bool bDelay) {
 // Window events.
 
 void rkButtons_H::paintEvent(QPaintEvent* event) {
-    // Painting redraws into the surface first, as any exposure of the window does; the
-    // update() that Redraw asks for is already covered by this paint.
+    // The window shows the image drawn last: a state that changes again without a redraw
+    // (Space held while the mouse is elsewhere turns hot off) keeps what was drawn for it.
+    // Only a surface that drawing skipped (delayed, or resized) is drawn afresh here.
     delayDrawing_ = false;
-    painter_.Redraw(look_);
+    if (surfaceStale_)
+        Redraw();
     const QImage& image = painter_.windowImage();
     if (image.isNull())
         return;

@@ -183,6 +183,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dragLeaveEvent(QDragLeaveEvent* event) override;
@@ -215,6 +216,7 @@ private:
     void ClickHandling();
     void KeyDownHandling(qint16 KeyCode, qint16 Shift);
     void KeyUpHandling(qint16 KeyCode, qint16 Shift);
+    void ShowAsDefault(bool shown);
 
     // Option group on the container window: action 1 join, -1 leave, 2 query, 0 clear the
     // other members. Answers the query's result.
@@ -229,6 +231,7 @@ private:
     PictureRef mouseIcon_;
     qint16 lastButton_ = 0;
     bool delayDrawing_ = false;
+    bool surfaceStale_ = true; // the surface does not hold the current state's drawing
     QChar accessKey_;
     QShortcut* accessShortcut_ = nullptr;
     QPointer<QWidget> container_;

@@ -329,6 +329,12 @@ void rkButtons_H::KeyUpHandling(qint16 KeyCode, qint16 Shift) {
 }
 
 void rkButtons_H::keyPressEvent(QKeyEvent* event) {
+    // The host sends Enter to the default button, and a focused command button is the default.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        ambient_.DisplayAsDefault && ambient_.UserMode) {
+        AccessKeyPress(13);
+        return;
+    }
     const qint16 code = KeyCodeOf(event->key());
     if (code != 0)
         KeyDownHandling(code, ShiftState(event->modifiers()));
@@ -356,8 +362,23 @@ void rkButtons_H::AccessKeyPress(qint16 KeyAscii) {
     ClickHandling();
 }
 
+// The host's part: the focused command button is shown as the default one, and loses that
+// look with the focus.
+void rkButtons_H::ShowAsDefault(bool shown) {
+    if (look_.mode != 0 || ambient_.DisplayAsDefault == shown)
+        return;
+    ambient_.DisplayAsDefault = shown;
+    AmbientChanged(QStringLiteral("DisplayAsDefault"));
+}
+
+void rkButtons_H::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    ShowAsDefault(false);
+}
+
 void rkButtons_H::focusInEvent(QFocusEvent* event) {
     QWidget::focusInEvent(event);
+    ShowAsDefault(true);
     if (look_.mode == 2 && !look_.value && !OptionToggle(2)) {
         lastButton_ = 1;
         ClickHandling();

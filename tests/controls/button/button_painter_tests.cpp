@@ -297,6 +297,40 @@ private slots:
         }
     }
 
+    // The rim of the ellipses is closed: every pixel on the outline's edge (with a neighbour
+    // outside) is black on outline 6 and grey between white and 0x808080 on outlines 4 and 5.
+    void ellipseRims() {
+        for (const QSize size : {QSize(100, 30), QSize(60, 20), QSize(41, 41), QSize(75, 25)}) {
+            for (const int style : {0, 1, 2, 3, 4, 6, 7}) {
+                for (const int shape : {4, 5, 6}) {
+                    const auto p = Paint(PlainLook(style, shape), size);
+                    const QRegion outer = p->outerRegion() & QRect(QPoint(0, 0), size);
+                    const QRegion edge =
+                        outer - (outer & outer.translated(1, 0) & outer.translated(-1, 0) &
+                                 outer.translated(0, 1) & outer.translated(0, -1));
+                    int wrong = 0, all = 0;
+                    for (const QRect& r : edge) {
+                        for (int y = r.top(); y <= r.bottom(); ++y) {
+                            for (int x = r.left(); x <= r.right(); ++x, ++all) {
+                                const QColor c = p->surface().pixelColor(x, y);
+                                const bool grey = c.red() == c.green() && c.green() == c.blue() &&
+                                                  c.red() >= 0x80;
+                                wrong += (shape == 6 ? c == Qt::black : grey) ? 0 : 1;
+                            }
+                        }
+                    }
+                    QVERIFY2(wrong == 0, qPrintable(QString("%1x%2 style %3 outline %4: %5 of %6")
+                                                        .arg(size.width())
+                                                        .arg(size.height())
+                                                        .arg(style)
+                                                        .arg(shape)
+                                                        .arg(wrong)
+                                                        .arg(all)));
+                }
+            }
+        }
+    }
+
     // Every style/outline/state paints, shows the result, keeps the container colour outside
     // the outline and paints the caption inside (style 7 inverts it when pressed or checked).
     void sweep() {

@@ -137,6 +137,36 @@ void DrawStyles(QPainter& out, quint32 container, int top) {
     }
 }
 
+// The main window's four buttons as the window makes them: their size, their stored font
+// (8.25 points), on the window's blue; normal and hot, then focused and pressed.
+void DrawMainRow(QPainter& out, int y) {
+    const char* captions[] = {"&Update", "&Run", "&Stop", "&Exit"};
+    const int shapes[] = {2, 3, 3, 1};
+    QFont font;
+    font.setFamilies({"MS Sans Serif", "Liberation Sans", "DejaVu Sans"});
+    font.setPointSizeF(8.25);
+    const QColor blue = QApplication::palette().color(QPalette::Highlight);
+    out.fillRect(QRect(0, y, kLabelW + 9 * kCellW, 2 * kCellH), blue);
+    out.save();
+    out.setPen(QApplication::palette().color(QPalette::HighlightedText));
+    out.drawText(QRect(4, y, kLabelW - 8, 2 * kCellH), Qt::AlignVCenter | Qt::AlignLeft,
+                 "main window\nnormal, hot;\nfocused, pressed");
+    out.restore();
+    for (int i = 0; i < 16; ++i) {
+        ButtonLook look = BaseLook(2, shapes[i % 4], FromQColor(blue));
+        look.caption = captions[i % 4];
+        look.font = font;
+        look.backColor = look.hoverBackColor = kSysButtonFace;
+        const int state = i / 4;
+        look.hot = look.hovering = state == 1 || state == 3;
+        look.defaultLook = state == 2;
+        look.pressed = state == 3;
+        const int column = i % 8, row = i / 8;
+        Place(out, look, i % 4 == 3 ? QSize(72, 25) : QSize(89, 25), kLabelW + column * kCellW,
+              y + 6 + row * kCellH);
+    }
+}
+
 // Gradients 1 to 4, embossed and engraved captions, a 40-pixel image, a two-line caption, a
 // disabled RGB caption, and the image on each side.
 void DrawExtras(QPainter& out, quint32 container, int y) {
@@ -164,17 +194,7 @@ void DrawExtras(QPainter& out, quint32 container, int y) {
         extras[i](look);
         Place(out, look, QSize(100, 36), kLabelW + int(i) * kCellW, y + 2);
     }
-    // The main window's four buttons at their own size, normal and hot.
-    const char* captions[] = {"&Update", "&Run", "&Stop", "&Exit"};
-    const int shapes[] = {2, 3, 3, 1};
-    Label(out, 4, y + 2 * kCellH + 8, "main window");
-    for (int i = 0; i < 8; ++i) {
-        ButtonLook look = BaseLook(2, shapes[i % 4], container);
-        look.caption = captions[i % 4];
-        look.hot = i >= 4;
-        Place(out, look, i % 4 == 3 ? QSize(65, 25) : QSize(73, 25), kLabelW + i * kCellW,
-              y + 2 * kCellH + 16);
-    }
+    DrawMainRow(out, y + 2 * kCellH + 8);
     Label(out, 4, y + kCellH + 4, "image places");
     for (int align = 0; align < 6; ++align) {
         ButtonLook look = BaseLook(0, 0, container);
@@ -196,7 +216,7 @@ int main(int argc, char** argv) {
     QDir().mkpath(QFileInfo(path).absolutePath());
     const quint32 container = FromQColor(QApplication::palette().color(QPalette::Window));
     const int top = 24;
-    QImage sheet(kLabelW + 9 * kCellW, top + 48 * kCellH + 3 * kCellH + 32, QImage::Format_RGB32);
+    QImage sheet(kLabelW + 9 * kCellW, top + 48 * kCellH + 4 * kCellH + 32, QImage::Format_RGB32);
     sheet.fill(ToQColor(container));
     QPainter out(&sheet);
     for (int shape = 0; shape < 9; ++shape) {
