@@ -50,6 +50,9 @@ mkdir -p "$product" "$demo/www/update" "$demo/screenshots"
 rm -f "$product/Zorvupdater.cat" "$product"/*.version
 bash scripts/make-demo-product.sh 1.0 "$product/Brantle Ver 1.0.exe"
 bash scripts/make-demo-product.sh 2.0 "$demo/www/update/Zorvupdater.exe"
+# Three MiB of comment lines make the new build big enough for its download to be seen.
+for i in $(seq 49152); do echo "# the new build's padding, so that its download takes a moment: $i"; done \
+  >> "$demo/www/update/Zorvupdater.exe"
 minisign -S -s "$keys/maker.key" -m "$demo/www/update/Zorvupdater.exe" -t "version:2.0" >/dev/null
 
 # The updater's settings: its own registry, trusting the demo's authority.
@@ -77,9 +80,13 @@ http {
   fastcgi_temp_path $demo/nginx/fastcgi;
   uwsgi_temp_path $demo/nginx/uwsgi;
   scgi_temp_path $demo/nginx/scgi;
-  server { listen 127.0.0.1:$port; root $demo/www; }
+  # The updater's download takes about three seconds, so that it can be watched; the
+  # script's own probes (curl) are not held back.
+  map \$http_user_agent \$demo_rate { ~^curl 0; default 1m; }
+  server { listen 127.0.0.1:$port; root $demo/www; set \$limit_rate \$demo_rate; }
   server {
     listen 127.0.0.1:$tls_port ssl;
+    set \$limit_rate \$demo_rate;
     ssl_certificate $keys/server.pem;
     ssl_certificate_key $keys/server.key;
     root $demo/www;
@@ -192,9 +199,23 @@ for _ in $(seq 600); do win=$(xdotool search --name '^Zorv  Updater$' 2>/dev/nul
 [ -n "$win" ] || fail "the updater window did not appear"
 xdotool windowactivate --sync "$win" 2>/dev/null || xdotool windowfocus --sync "$win"
 shot 1-started
+winshot() { xwd -id "$win" -silent | convert xwd:- "$demo/screenshots/$1.png"; }
 xdotool key --window "$win" alt+u
+# Over HTTP(S) the download is slow enough to be caught in the middle: once a third of it is
+# on disk, the window shows the bar, the sizes, the speed and the times.
+if [ $protocol = https ] || [ $protocol = http ]; then
+  third=$(($(stat -c %s "$demo/www/update/Zorvupdater.exe") / 3))
+  for _ in $(seq 600); do [ "$(stat -c %s "${product}Zorvupdater.cat" 2>/dev/null || echo 0)" -gt "$third" ] && break; sleep 0.05; done
+  winshot window-updating
+fi
 for _ in $(seq 1200); do [ "$("${product}Brantle Ver 1.0.exe" --version 2>/dev/null)" = "Quillon 2.0" ] && break; sleep 0.1; done
 shot 2-updated
+winshot window-updated
+# The README shows the default run's pictures.
+if [ $protocol = https ]; then
+  mkdir -p "$top/docs/screenshots"
+  cp "$demo/screenshots/window-updating.png" "$demo/screenshots/window-updated.png" "$top/docs/screenshots/"
+fi
 after=$("${product}Brantle Ver 1.0.exe" --version 2>&1 || true)
 echo "after the update: $after"
 [ "$after" = "Quillon 2.0" ] || fail "the product was not updated over $protocol (see $demo/screenshots/2-updated.png)"

@@ -126,6 +126,26 @@ controls::rkButtons_H* MakeMainButton(QWidget* parent, const char* name, const c
     return button;
 }
 
+const QString kWidestSize = QStringLiteral("1023.99 MB");
+const QString kWidestTime = QStringLiteral("00:00:00");
+
+// The progress rows keep their design places where the texts fit. Where this system's font
+// is wider than the design's, a label grows to its text and the labels after it move right,
+// so that no caption is cut and no caption touches its value. Values count at their widest.
+void FlowRow(const QList<QPair<QLabel*, QString>>& row) {
+    constexpr int kGap = 3;
+    int nextLeft = 0;
+    for (const auto& [label, widest] : row) {
+        const int textWidth =
+            label->fontMetrics().horizontalAdvance(widest.isEmpty() ? label->text() : widest);
+        QRect g = label->geometry();
+        g.moveLeft(qMax(g.left(), nextLeft));
+        g.setWidth(qMax(g.width(), textWidth + 1));
+        label->setGeometry(g);
+        nextLeft = g.left() + textWidth + kGap;
+    }
+}
+
 template <typename Box>
 Box* MakeTextBox(QWidget* parent, const char* name, const QString& text, int top) {
     auto* box = new Box(parent);
@@ -264,6 +284,18 @@ void frmMain::BuildControls() {
         label->setFont(tahoma);
         label->setAutoFillBackground(true);
     }
+    FlowRow({{Label2, {}},
+             {lblSize, kWidestSize},
+             {Label3, {}},
+             {lblRecieve, kWidestSize},
+             {Label4, {}},
+             {lblSpeed, QStringLiteral("1023.99 Kbps")}});
+    FlowRow({{Label5, {}},
+             {lblRemaining, kWidestTime},
+             {Label6, {}},
+             {lblElapsed, kWidestTime},
+             {Label9, {}},
+             {LBLPR, QStringLiteral("100 %")}});
 
     sckDownload = new net::SocketControl(this);
     sckDownload->setObjectName(QStringLiteral("sckDownload"));

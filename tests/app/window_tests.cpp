@@ -60,6 +60,44 @@ Command1/)"));
         QVERIFY(w.lblStatus->isHidden());
     }
 
+    // Every label holds its text (and the progress values at their widest) without cutting it.
+    void labelsHoldTheirTexts() {
+        WindowFixture f;
+        app::frmMain w;
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QList<QPair<QLabel*, QString>> values = {
+            {w.lblSize, "1023.99 MB"},    {w.lblRecieve, "1023.99 MB"},
+            {w.lblSpeed, "1023.99 Kbps"}, {w.lblRemaining, "00:00:00"},
+            {w.lblElapsed, "00:00:00"},   {w.LBLPR, "100 %"}};
+        for (const auto& [label, text] : values)
+            label->setText(text);
+        QStringList cut;
+        for (QLabel* l : w.findChildren<QLabel*>()) {
+            if (!l->isVisible() || l->text().isEmpty() || l->wordWrap())
+                continue;
+            const int needed = l->fontMetrics().horizontalAdvance(l->text());
+            if (needed > l->contentsRect().width())
+                cut << QString("%1 \"%2\" %3>%4")
+                           .arg(l->objectName(), l->text())
+                           .arg(needed)
+                           .arg(l->contentsRect().width());
+        }
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join("; ")));
+        // Along each row, a text ends at least two pixels before the next label begins.
+        const QList<QList<QLabel*>> rows = {
+            {w.Label2, w.lblSize, w.Label3, w.lblRecieve, w.Label4, w.lblSpeed},
+            {w.Label5, w.lblRemaining, w.Label6, w.lblElapsed, w.Label9, w.LBLPR}};
+        for (const QList<QLabel*>& row : rows) {
+            for (int i = 0; i + 1 < row.size(); ++i) {
+                const int end =
+                    row[i]->x() + row[i]->fontMetrics().horizontalAdvance(row[i]->text());
+                QVERIFY2(end + 2 <= row[i + 1]->x(), qPrintable(row[i]->objectName()));
+            }
+            QVERIFY(row.last()->geometry().right() < w.fraDownloadProgress->width());
+        }
+    }
+
     void menus() {
         WindowFixture f;
         app::frmMain w;

@@ -4,14 +4,22 @@
 #include "ccommondialog.h"
 #include "dialog_test_support.h"
 
+#include "gcommondialog.h"
+#include "stdfont.h"
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QDoubleSpinBox>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 
 using namespace dialog_test;
 using dialogs::cCommonDialog;
@@ -67,6 +75,93 @@ private slots:
         QVERIFY(picture.width() > 200 && picture.height() > 150);
         QVERIFY(QDir().mkpath(ZORV_SCREENSHOT_DIR));
         QVERIFY(picture.save(QStringLiteral(ZORV_SCREENSHOT_DIR "/file-dialog.png")));
+    }
+
+    // Landscape and a 25 mm top margin chosen with the mouse and keys in the real page-setup
+    // dialog, then its real OK: both come back, from the page-setup call and from the print
+    // dialog's setup form (flag 0x40).
+    void pageSetupKeepsChoices() {
+        QStringList pressed;
+        ScopedScript script([&](DialogKind, QWidget* dialog) {
+            auto* landscape = dialog->findChild<QRadioButton*>("landscape");
+            auto* units = dialog->findChild<QComboBox*>("unitCombo");
+            auto* top = dialog->findChild<QDoubleSpinBox*>("topMargin");
+            auto* box = dialog->findChild<QDialogButtonBox*>();
+            if (!landscape || !units || !top || !box || !QTest::qWaitForWindowExposed(dialog))
+                return DialogAnswer::cancel();
+            // On its round mark: a wide radio button takes presses on its mark and label only.
+            QTest::mouseClick(landscape, Qt::LeftButton, {}, QPoint(6, landscape->height() / 2));
+            units->setCurrentIndex(units->findText("Millimeters (mm)"));
+            top->setFocus();
+            top->selectAll();
+            QTest::keyClicks(top, "25");
+            QTest::keyClick(top, Qt::Key_Tab);
+            pressed << QString::number(top->value());
+            QTest::mouseClick(box->button(QDialogButtonBox::Ok), Qt::LeftButton);
+            return DialogAnswer::runReal();
+        });
+        dialogs::GCommonDialog g;
+        double m[4] = {5, 6, 7, 8};
+        std::int32_t paper = 9, orient = 1, quality = 0, units = 0, flags = 0;
+        dialogs::PrinterObject printer;
+        QVERIFY(g.VBPageSetupDlg2(-1, false, false, false, false, m[0], m[1], m[2], m[3], 0, 0, 0,
+                                  0, paper, orient, quality, units, &printer, flags, false,
+                                  nullptr));
+        QCOMPARE(QList<double>({m[0], std::round(m[2] * 100) / 100, double(orient),
+                                double(printer.Orientation)}),
+                 QList<double>({5, 25, 2, 2}));
+
+        cCommonDialog d;
+        dialogs::PrinterObject setupPrinter;
+        d.setObject(&setupPrinter);
+        d.setflags(0x40);
+        d.ShowPrinter();
+        QCOMPARE(setupPrinter.Orientation, 2);
+        QCOMPARE(pressed, QStringList({"25", "25"}));
+    }
+
+    // The open dialog's read-only box, pressed for real, comes back as bit 0x1 (flag 0x4 hides
+    // it); a pattern typed into the save dialog's name box filters the view and keeps the
+    // dialog open, and a name typed next is the answer.
+    void readOnlyBoxAndTypedPattern() {
+        QFile(QDir(dir_.path()).filePath("r.txt")).open(QIODevice::WriteOnly);
+        QFile(QDir(dir_.path()).filePath("r.log")).open(QIODevice::WriteOnly);
+        QStringList seen;
+        const auto typeInto = [](QWidget* dialog, const QString& text) {
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            edit->setText(text);
+            QTest::keyClick(edit, Qt::Key_Return);
+        };
+        ScopedScript script([&](DialogKind kind, QWidget* dialog) {
+            if (!QTest::qWaitForWindowExposed(dialog))
+                return DialogAnswer::cancel();
+            auto* box = dialog->findChild<QCheckBox*>("readOnlyBox");
+            seen << (box && box->isVisible() ? "box" : "no box");
+            if (box)
+                QTest::mouseClick(box, Qt::LeftButton, {}, QPoint(6, box->height() / 2));
+            if (kind == DialogKind::Save) {
+                typeInto(dialog, "*.log");
+                seen << (dialog->isVisible() ? "open" : "closed");
+                auto* model = dialog->findChild<QFileSystemModel*>();
+                seen << (model ? model->nameFilters().join(',') : QString());
+                typeInto(dialog, "out.txt");
+            } else {
+                typeInto(dialog, "r.txt");
+            }
+            return DialogAnswer::runReal();
+        });
+        cCommonDialog d;
+        d.setInitDir(dir_.path());
+        d.setFilter("Texts|*.txt");
+        d.ShowOpen();
+        QCOMPARE(d.flags() & 0x1, 0x1);
+        d.setflags(0x4);
+        d.ShowOpen();
+        QCOMPARE(d.flags() & 0x1, 0);
+        d.setFilename(QString());
+        d.ShowSave();
+        QCOMPARE(d.Filename(), QDir(dir_.path()).absoluteFilePath("out.txt"));
+        QCOMPARE(seen, QStringList({"box", "no box", "no box", "open", "*.log"}));
     }
 
     // The wrapper's open dialog with a name typed into it and Return pressed.

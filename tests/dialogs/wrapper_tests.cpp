@@ -160,8 +160,8 @@ private slots:
             {"title past block", 'o', [](R r) { r.o.nMaxFileTitle = 261; }, CDERR_INITIALIZATION},
             {"hook flag, no hook", 'o', [](R r) { r.o.Flags = OFN_ENABLEHOOK; }, CDERR_NOHOOK},
             {"no module", 'o', [](R r) { r.o.Flags = OFN_ENABLETEMPLATE; }, CDERR_NOHINSTANCE},
-            {"odd filter", 'o',
-             [](R r) { r.o.lpstrFilter = r.file.text(QByteArray("T\0*\0A\0", 7)); },
+            {"unterminated filter", 'o',
+             [](R r) { r.o.lpstrFilter = r.file.text(QByteArray("T\0*", 3), 3); },
              CDERR_INITIALIZATION},
             {"unended filter", 'o', [](R r) { r.o.lpstrFilter = r.file.text("abcd", 4); },
              CDERR_INITIALIZATION},
@@ -399,6 +399,22 @@ private slots:
                                   d.Filter(), QString::number(d.flags())}),
                      out);
         }
+    }
+
+    // A ":" in a description splits it like "|": the dialog still opens, with the pairs that
+    // the split gives ("Text" and " files", "*.txt" and "All"; the lone "*" left out).
+    void colonInFilter() {
+        QStringList seen;
+        ScopedScript script([&](DialogKind, QWidget* dialog) {
+            seen = static_cast<QFileDialog*>(dialog)->nameFilters();
+            return DialogAnswer::acceptFiles({a}, 2);
+        });
+        cCommonDialog d;
+        d.setFilter("Text: files|*.txt|All|*");
+        d.setCancelError(true);
+        QCOMPARE(ErrorOf([&] { d.ShowOpen(); }), QString());
+        QCOMPARE(seen, QStringList({"Text (files)", "*.txt (All)"}));
+        QCOMPARE(QStringList({d.Filename(), d.Filter()}), QStringList({a, Z("*.txt~All")}));
     }
 
     // Several files, one with a path past 260 bytes: the 8192-byte buffer holds the folder and

@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrinter>
+#include <QTimer>
 
 #include <map>
 #include <memory>
@@ -131,8 +132,35 @@ QString fromLocal8(const QByteArray& bytes) {
     return QFile::decodeName(bytes);
 }
 
+namespace {
+
+// Answers the shown dialog from the script until it closes, the script hands it to the user,
+// or the rounds run out.
+void runScript(QDialog& dialog, DialogKind kind, HookAddress hook, HWND hookWindow,
+               const ApplyAnswer& apply) {
+    for (int round = 0; round < kMaxScriptRounds && dialog.isVisible(); ++round) {
+        const DialogAnswer answer = script()(kind, &dialog);
+        if (answer.action == DialogAnswer::Action::RunReal)
+            return;
+        if (answer.action == DialogAnswer::Action::Cancel) {
+            if (hook)
+                callHook(hook, hookWindow, WM_COMMAND, IDCANCEL, 0);
+            dialog.reject();
+            return;
+        }
+        if (hook)
+            callHook(hook, hookWindow, WM_COMMAND, IDOK, 0);
+        apply(answer);
+    }
+    // A script that answered every round without closing the dialog is cut off.
+    if (dialog.isVisible())
+        dialog.reject();
+}
+
+} // namespace
+
 bool runDialog(QDialog& dialog, DialogKind kind, HookAddress hook, HWND hookWindow,
-               const ApplyAnswer& apply, const std::function<void()>& afterInit) {
+               const ApplyAnswer& apply, const std::function<void()>& afterInit, LPARAM initParam) {
     const bool hooked = hook != 0;
     if (hooked) {
         // Every button of the dialog's button boxes reports its press to the hook.
@@ -163,41 +191,18 @@ bool runDialog(QDialog& dialog, DialogKind kind, HookAddress hook, HWND hookWind
         }
     }
 
+    // The dialog runs inside exec(): Qt's page-setup dialog applies the user's choices to its
+    // printer only there. Initialisation and any scripted answers run once it is shown.
+    QTimer::singleShot(0, &dialog, [&] {
+        if (hooked)
+            callHook(hook, hookWindow, WM_INITDIALOG, 0, initParam);
+        if (afterInit)
+            afterInit();
+        if (script())
+            runScript(dialog, kind, hook, hookWindow, apply);
+    });
     dialog.setWindowModality(Qt::ApplicationModal);
-    dialog.show();
-    if (hooked)
-        callHook(hook, hookWindow, WM_INITDIALOG, 0, 0);
-    if (afterInit)
-        afterInit();
-
-    if (script()) {
-        bool handedToUser = false;
-        for (int round = 0; round < kMaxScriptRounds && dialog.isVisible(); ++round) {
-            const DialogAnswer answer = script()(kind, &dialog);
-            if (answer.action == DialogAnswer::Action::RunReal) {
-                handedToUser = true;
-                break;
-            }
-            if (answer.action == DialogAnswer::Action::Cancel) {
-                if (hooked)
-                    callHook(hook, hookWindow, WM_COMMAND, IDCANCEL, 0);
-                dialog.reject();
-                break;
-            }
-            if (hooked)
-                callHook(hook, hookWindow, WM_COMMAND, IDOK, 0);
-            apply(answer);
-        }
-        // A script that answered every round without closing the dialog is cut off.
-        if (!handedToUser && dialog.isVisible())
-            dialog.reject();
-    }
-    if (dialog.isVisible()) {
-        QEventLoop loop;
-        QObject::connect(&dialog, &QDialog::finished, &loop, &QEventLoop::quit);
-        if (dialog.isVisible())
-            loop.exec(QEventLoop::DialogExec);
-    }
+    dialog.exec();
     if (hooked)
         callHook(hook, hookWindow, WM_DESTROY, 0, 0);
     return dialog.result() == QDialog::Accepted;

@@ -27,8 +27,10 @@ UINT notifyHook(HookAddress hook, HWND hDlg, int code);
 // of the dialog's real buttons send WM_COMMAND with IDOK, IDCANCEL or 0x400 + the button's
 // place in the button box. afterInit runs after WM_INITDIALOG (file dialogs notify there).
 using ApplyAnswer = std::function<void(const DialogAnswer&)>;
+// initParam is WM_INITDIALOG's lParam: the address of a copy of the dialog's record.
 bool runDialog(QDialog& dialog, DialogKind kind, HookAddress hook, HWND hookWindow,
-               const ApplyAnswer& apply, const std::function<void()>& afterInit = {});
+               const ApplyAnswer& apply, const std::function<void()>& afterInit = {},
+               LPARAM initParam = 0);
 
 // Answers a yes/no question (the overwrite prompt): through the script when one is installed,
 // else with a real message box. True means yes.

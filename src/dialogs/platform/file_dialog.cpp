@@ -4,9 +4,13 @@
 #include "dialog_runtime.h"
 #include "window.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QGridLayout>
+#include <QLineEdit>
 #include <QMessageBox>
 
 namespace platform {
@@ -25,6 +29,8 @@ public:
     QStringList chosen;                              // the files accepted
 
     void accept() override {
+        if (scripted.isEmpty() && FilterTyped())
+            return;
         QStringList files = scripted.isEmpty() ? selectedFiles() : scripted;
         scripted.clear();
         if (files.isEmpty())
@@ -38,10 +44,26 @@ public:
         chosen = files;
         QDialog::accept();
     }
+
+private:
+    // A pattern typed into the name box ("*.log") filters the view and keeps the dialog open,
+    // as the platform's dialog does; the filter list keeps its choice.
+    bool FilterTyped() {
+        auto* edit = findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        const QString typed = edit ? edit->text().trimmed() : QString();
+        if (!typed.contains('*') && !typed.contains('?'))
+            return false;
+        if (auto* model = findChild<QFileSystemModel*>()) {
+            model->setNameFilterDisables(false);
+            model->setNameFilters(typed.split(';', Qt::SkipEmptyParts));
+        }
+        edit->clear();
+        return true;
+    }
 };
 
 // Reads the zero-separated pairs of a filter ("Text\0*.txt\0All\0*.*\0\0"); false when the
-// list has an odd number of parts or does not end inside its block.
+// list does not end inside its block.
 bool readFilter(Address filter, QList<QPair<QString, QString>>& pairs) {
     pairs.clear();
     if (filter == 0)
@@ -58,9 +80,8 @@ bool readFilter(Address filter, QList<QPair<QString, QString>>& pairs) {
         parts.append(fromLocal8(bytes.mid(pos, zero - pos)));
         pos = zero + 1;
     }
-    if (parts.size() % 2 != 0)
-        return false;
-    for (qsizetype i = 0; i < parts.size(); i += 2)
+    // A description without its pattern at the end is left out, as the platform does.
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
         pairs.append({parts[i], parts[i + 1]});
     return true;
 }
@@ -83,6 +104,15 @@ QString recordText(Address address, DWORD limit = 0) {
 
 bool bufferUsable(Address address, DWORD size) {
     return address != 0 && size > 0 && size <= 0x7FFFFFFFu && BytesAvailable(address) >= size;
+}
+
+// The open dialog's "Open as read-only" box, below the file type list.
+QCheckBox* AddReadOnlyBox(QFileDialog& dialog) {
+    auto* box = new QCheckBox(QStringLiteral("Open as &read-only"), &dialog);
+    box->setObjectName(QStringLiteral("readOnlyBox"));
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout()))
+        grid->addWidget(box, grid->rowCount(), 0, 1, grid->columnCount());
+    return box;
 }
 
 BOOL fail(DWORD code) {
@@ -148,6 +178,9 @@ BOOL runFileDialog(OPENFILENAME* ofn, bool save) {
     }
     if (!initialName.isEmpty())
         dialog.selectFile(initialName);
+    QCheckBox* readOnly = save || (flags & OFN_HIDEREADONLY) ? nullptr : AddReadOnlyBox(dialog);
+    if (readOnly)
+        readOnly->setChecked(flags & OFN_READONLY);
 
     // With the explorer style the hook gets a child window of the dialog, as on the platform,
     // so GetParent of the hook's window is the dialog itself.
@@ -283,6 +316,8 @@ BOOL runFileDialog(OPENFILENAME* ofn, bool save) {
     ofn->nFileExtension = extensionOffset;
     ofn->nFilterIndex = nameFilters.isEmpty() ? ofn->nFilterIndex : DWORD(filterIndex);
     DWORD outFlags = flags & ~(OFN_READONLY | OFN_EXTENSIONDIFFERENT);
+    if (readOnly && readOnly->isChecked())
+        outFlags |= OFN_READONLY;
     if (!defExt.isEmpty() &&
         QFileInfo(files.front()).suffix().compare(defExt, Qt::CaseInsensitive) != 0)
         outFlags |= OFN_EXTENSIONDIFFERENT;
