@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QDoubleSpinBox>
@@ -61,7 +62,9 @@ private slots:
         rec.ofn.lpfnHook = RegisterHookProc(&recordingHook);
         QVERIFY(GetOpenFileNameA(&rec.ofn) == FALSE && CommDlgExtendedError() == 0);
         const QList<HookEvent>& ev = hookLog;
-        QVERIFY(ev.indexOf(HookEvent{WM_COMMAND, IDCANCEL}) > 0);
+        // The Cancel button belongs to the parent dialog: the Explorer-style hook gets no
+        // command for it.
+        QCOMPARE(ev.indexOf(HookEvent{WM_COMMAND, IDCANCEL}), -1);
         QVERIFY(
             (ev.front() == HookEvent{WM_INITDIALOG, 0} && ev.back() == HookEvent{WM_DESTROY, 0}));
         FontRecord font;
@@ -75,6 +78,88 @@ private slots:
         QVERIFY(picture.width() > 200 && picture.height() > 150);
         QVERIFY(QDir().mkpath(ZORV_SCREENSHOT_DIR));
         QVERIFY(picture.save(QStringLiteral(ZORV_SCREENSHOT_DIR "/file-dialog.png")));
+    }
+
+    // An old-style hook (no Explorer flag) on real presses: WM_INITDIALOG carries the record's
+    // address; Escape, Enter and a click on Cancel each reach it as WM_COMMAND while the dialog
+    // is still open; notifications carry the record after their header.
+    void oldStyleHookOnRealPresses() {
+        struct Seen {
+            QStringList events;
+            QDialog* dialog = nullptr;
+        };
+        static Seen seen;
+        seen = {};
+        const auto hook = [](HWND window, UINT msg, WPARAM wParam, LPARAM lParam) -> UINT {
+            const bool open = seen.dialog && seen.dialog->isVisible();
+            if (msg == WM_INITDIALOG) {
+                OPENFILENAME copy{};
+                ReadMemory(Address(lParam), &copy, sizeof copy);
+                seen.events << QString("init %1").arg(copy.lStructSize);
+            } else if (msg == WM_COMMAND) {
+                seen.events << QString("command %1 %2").arg(wParam).arg(open ? "open" : "closed");
+            } else if (msg == WM_NOTIFY) {
+                OFNOTIFY notice{};
+                ReadMemory(Address(lParam), &notice, sizeof notice);
+                OPENFILENAME copy{};
+                ReadMemory(notice.lpOFN, &copy, sizeof copy);
+                if (int(notice.hdr.code) == CDN_FILEOK)
+                    seen.events << QString("fileok %1").arg(copy.lStructSize);
+            } else if (msg == WM_DESTROY) {
+                seen.events << "destroy";
+            }
+            Q_UNUSED(window);
+            return 0;
+        };
+        // Each run: how the dialog is left, and what the hook saw.
+        const QList<QPair<QString, QStringList>> runs = {
+            {"escape", {"init 76", "command 2 open", "destroy"}},
+            {"cancel", {"init 76", "command 2 open", "destroy"}},
+            {"enter", {"init 76", "command 1 open", "destroy"}},
+        };
+        QFile(QDir(dir_.path()).filePath("h.txt")).open(QIODevice::WriteOnly);
+        for (const auto& [how, expected] : runs) {
+            seen = {};
+            ScopedScript script([&](DialogKind, QWidget* dialog) {
+                seen.dialog = static_cast<QDialog*>(dialog);
+                if (!QTest::qWaitForWindowExposed(dialog))
+                    return DialogAnswer::cancel();
+                auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+                auto* box = dialog->findChild<QDialogButtonBox*>();
+                if (how == "escape") {
+                    QTest::keyClick(edit, Qt::Key_Escape);
+                } else if (how == "cancel") {
+                    QTest::mouseClick(box->button(QDialogButtonBox::Cancel), Qt::LeftButton);
+                } else {
+                    edit->setText("h.txt");
+                    QTest::keyClick(edit, Qt::Key_Return);
+                }
+                return DialogAnswer::runReal();
+            });
+            FileRecord rec(260, QByteArray("Text files\0*.txt\0", 17));
+            rec.ofn.lpstrInitialDir = rec.text(QFile::encodeName(dir_.path()));
+            rec.ofn.Flags = OFN_ENABLEHOOK;
+            rec.ofn.lpfnHook = RegisterHookProc(hook);
+            QCOMPARE(GetOpenFileNameA(&rec.ofn), how == "enter" ? TRUE : FALSE);
+            QCOMPARE(seen.events, expected);
+        }
+        // The Explorer style: FILEOK's record follows the notification header.
+        seen = {};
+        ScopedScript script([&](DialogKind, QWidget* dialog) {
+            seen.dialog = static_cast<QDialog*>(dialog);
+            if (!QTest::qWaitForWindowExposed(dialog))
+                return DialogAnswer::cancel();
+            auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+            edit->setText("h.txt");
+            QTest::keyClick(edit, Qt::Key_Return);
+            return DialogAnswer::runReal();
+        });
+        FileRecord rec(260, QByteArray("Text files\0*.txt\0", 17));
+        rec.ofn.lpstrInitialDir = rec.text(QFile::encodeName(dir_.path()));
+        rec.ofn.Flags = OFN_ENABLEHOOK | OFN_EXPLORER;
+        rec.ofn.lpfnHook = RegisterHookProc(hook);
+        QCOMPARE(GetOpenFileNameA(&rec.ofn), TRUE);
+        QCOMPARE(seen.events, QStringList({"init 76", "fileok 76", "destroy"}));
     }
 
     // Landscape and a 25 mm top margin chosen with the mouse and keys in the real page-setup

@@ -464,10 +464,11 @@ private slots:
         d.setHookDialog(true);
         d.ShowOpen();
         QCOMPARE(script.calls(), 2); // refused once: the dialog stayed open and was asked again
-        // The hook's messages in the order the dialog sent them: OK, a selection, then FILEOK.
-        QCOMPARE(log.events, (QStringList{"InitDialog", "FolderChange", "WMCommand 1",
-                                          "FolderChange", "FileChange", "ConfirmOK", "WMCommand 1",
-                                          "FileChange", "ConfirmOK", "DialogClose"}));
+        // The hook's messages in the order the dialog sent them: a selection, then FILEOK. The
+        // Explorer-style hook sits in a child window: the parent's OK is no command of its own.
+        QCOMPARE(log.events,
+                 (QStringList{"InitDialog", "FolderChange", "FolderChange", "FileChange",
+                              "ConfirmOK", "FileChange", "ConfirmOK", "DialogClose"}));
         QCOMPARE(d.Filename(), b);
         // Refused until the dialog is cancelled: the cancel error, and the dialog closed.
         ScopedScript again(answers({pickA}));

@@ -54,6 +54,15 @@ struct NMHDR {
 #pragma pack(pop)
 static_assert(sizeof(NMHDR) == 12);
 
+// The file dialogs' notification record: the header, the dialog's record, and a file name
+// (set only for a sharing violation).
+struct OFNOTIFY {
+    NMHDR hdr;
+    Address lpOFN;
+    Address pszFile;
+};
+static_assert(sizeof(OFNOTIFY) == 20);
+
 // ---- hook procedures -----------------------------------------------------------------------
 using HookProc = UINT (*)(HWND hDlg, UINT msg, WPARAM wParam, LPARAM lParam);
 // Returns the id to store in a record's hook field; the same procedure always gets the same id.

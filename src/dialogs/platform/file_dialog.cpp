@@ -2,6 +2,7 @@
 
 #include "comdlg.h"
 #include "dialog_runtime.h"
+#include "global_memory.h"
 #include "window.h"
 
 #include <QCheckBox>
@@ -196,9 +197,16 @@ BOOL runFileDialog(OPENFILENAME* ofn, bool save) {
         }
     }
     const HookAddress hook = hooked ? ofn->lpfnHook : 0;
+    // The hook sees the record through an address, as WM_INITDIALOG's lParam and in each
+    // notification; the copy is brought up to date before every call.
+    LockedBlock record(sizeof(OPENFILENAME));
+    WriteMemory(record.address(), ofn, sizeof *ofn);
     bool initDone = false;
     auto notify = [&](int code) {
-        return (hook && initDone) ? detail::notifyHook(hook, hookWindow, code) : 0u;
+        if (!hook || !initDone || !(flags & OFN_EXPLORER))
+            return 0u; // notifications go to Explorer-style hooks only
+        WriteMemory(record.address(), ofn, sizeof *ofn);
+        return detail::notifyHook(hook, hookWindow, code, record.address());
     };
     QObject::connect(&dialog, &QFileDialog::currentChanged, &dialog,
                      [&] { notify(CDN_SELCHANGE); });
@@ -263,7 +271,8 @@ BOOL runFileDialog(OPENFILENAME* ofn, bool save) {
     };
 
     const DialogKind kind = save ? DialogKind::Save : DialogKind::Open;
-    const bool accepted = detail::runDialog(dialog, kind, hook, hookWindow, apply, afterInit);
+    const bool accepted = detail::runDialog(dialog, kind, hook, hookWindow, apply, afterInit,
+                                            LPARAM(record.address()));
     dialog.disconnect(&dialog); // the handlers refer to this frame's locals
     dialog.confirm = nullptr;
     if (!accepted)

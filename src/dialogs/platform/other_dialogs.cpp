@@ -49,6 +49,18 @@ void closeAccepted(QDialog& dialog) {
     dialog.done(QDialog::Accepted);
 }
 
+// A copy of a dialog's record in global memory, for WM_INITDIALOG's lParam.
+class RecordCopy {
+public:
+    template <typename Record> explicit RecordCopy(const Record* record) : block_(sizeof(Record)) {
+        WriteMemory(block_.address(), record, sizeof(Record));
+    }
+    LPARAM param() const { return LPARAM(block_.address()); }
+
+private:
+    LockedBlock block_;
+};
+
 } // namespace
 
 // ---- colour --------------------------------------------------------------------------------
@@ -79,8 +91,9 @@ BOOL ChooseColorA(CHOOSECOLOR* cc) {
             QColorDialog::setCustomColor(i, answer.customColors[i]);
         dialog.accept();
     };
+    const RecordCopy record(cc);
     if (!detail::runDialog(dialog, DialogKind::Color, hooked ? cc->lpfnHook : 0,
-                           dialogWindow(dialog, hooked), apply))
+                           dialogWindow(dialog, hooked), apply, {}, record.param()))
         return FALSE;
     cc->rgbResult = toColorRef(dialog.currentColor());
     for (int i = 0; i < 16; ++i)
@@ -201,8 +214,9 @@ BOOL ChooseFontA(CHOOSEFONT* cf) {
             colour = toColorRef(answer.fontColor);
         dialog.accept();
     };
+    const RecordCopy record(cf);
     if (!detail::runDialog(dialog, DialogKind::Font, hooked ? cf->lpfnHook : 0,
-                           dialogWindow(dialog, hooked), apply))
+                           dialogWindow(dialog, hooked), apply, {}, record.param()))
         return FALSE;
 
     const QFont font = dialog.chosen();
@@ -406,7 +420,9 @@ BOOL PrintDlgA(PRINTDLG* pd) {
             closeAccepted(*dialog);
         };
         const DialogKind kind = setup ? DialogKind::PrintSetup : DialogKind::Print;
-        if (!detail::runDialog(*dialog, kind, hook, dialogWindow(*dialog, hooked), apply))
+        const RecordCopy record(pd);
+        if (!detail::runDialog(*dialog, kind, hook, dialogWindow(*dialog, hooked), apply, {},
+                               record.param()))
             return FALSE;
         if (scriptedAccept) {
             if (scriptedAnswer.fromPage > scriptedAnswer.toPage)
@@ -510,8 +526,9 @@ BOOL PageSetupDlgA(PAGESETUPDLG* psd) {
             scriptedAnswer = answer;
             closeAccepted(dialog);
         };
+        const RecordCopy record(psd);
         if (!detail::runDialog(dialog, DialogKind::PageSetup, hooked ? psd->lpfnPageSetupHook : 0,
-                               dialogWindow(dialog, hooked), apply))
+                               dialogWindow(dialog, hooked), apply, {}, record.param()))
             return FALSE;
         if (scriptedAccept) {
             printer.setPageOrientation(scriptedAnswer.landscape ? QPageLayout::Landscape
