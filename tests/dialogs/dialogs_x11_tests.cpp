@@ -264,8 +264,8 @@ private slots:
         connect(&look, &QTimer::timeout, this, [&] {
             QWidget* dialog = QApplication::activeModalWidget();
             auto* edit = dialog ? dialog->findChild<QLineEdit*>("fileNameEdit") : nullptr;
-            if (edit == nullptr || !edit->isVisible())
-                return;
+            if (edit == nullptr || !edit->isVisible() || !events.contains("InitDialog"))
+                return; // a person types once the dialog is up
             look.stop();
             edit->setText("typed.txt");
             QTest::keyClick(edit, Qt::Key_Return);

@@ -14,7 +14,6 @@
 #include <QPointer>
 #include <QPrinter>
 #include <QPushButton>
-#include <QTimer>
 
 #include <map>
 #include <memory>
@@ -292,14 +291,18 @@ bool runDialog(QDialog& dialog, DialogKind kind, HookAddress hook, HWND hookWind
         commands.emplace(dialog, hook, hookWindow);
     // The dialog runs inside exec(): Qt's page-setup dialog applies the user's choices to its
     // printer only there. Initialisation and any scripted answers run once it is shown.
-    QTimer::singleShot(0, &dialog, [&] {
-        if (hooked)
-            callHook(hook, hookWindow, WM_INITDIALOG, 0, initParam);
-        if (afterInit)
-            afterInit();
-        if (script())
-            runScript(dialog, kind, hook, hookWindow, ownsDialog, apply);
-    });
+    // (A posted call, handled by exec() before any timer, and always within this call.)
+    QMetaObject::invokeMethod(
+        &dialog,
+        [&] {
+            if (hooked)
+                callHook(hook, hookWindow, WM_INITDIALOG, 0, initParam);
+            if (afterInit)
+                afterInit();
+            if (script())
+                runScript(dialog, kind, hook, hookWindow, ownsDialog, apply);
+        },
+        Qt::QueuedConnection);
     dialog.setWindowModality(Qt::ApplicationModal);
     dialog.exec();
     if (hooked)
