@@ -111,6 +111,9 @@ function(zorv_add_fuzzer name)
 
   # One object per source, numbered so that equal file names in different folders differ;
   # the depfile makes header changes rebuild it.
+  # The objects' folder exists before any build step: Ninja makes output folders itself, the
+  # Makefile generators do not.
+  file(MAKE_DIRECTORY ${work_dir}/objects)
   set(objects)
   set(index 0)
   foreach(source IN LISTS sources)

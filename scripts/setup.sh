@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev libgl-dev
   nginx-light tinyproxy curl python3-pyftpdlib python3-openssl vsftpd libssl-dev minisign
   xvfb xauth x11-utils x11-apps xclip xdotool imagemagick fonts-dejavu-core fonts-liberation2 fonts-comic-neue
-  util-linux procps time strace
+  util-linux procps time strace lintian
 )
 
 missing=()

@@ -29,19 +29,39 @@ controls::PictureRef Icon(const std::function<void(QPainter&)>& draw) {
     return Make(controls::ButtonPicture::Kind::Icon, draw);
 }
 
+// A green arrow pointing down onto a tray, drawn on a 32 x 32 grid.
+void DrawUpdateArt(QPainter& p) {
+    p.setPen(QPen(QColor(0x1b, 0x5e, 0x20), 1.5));
+    p.setBrush(QColor(0x43, 0xa0, 0x47));
+    const QPolygonF arrow({{12, 2}, {20, 2}, {20, 14}, {27, 14}, {16, 25}, {5, 14}, {12, 14}});
+    p.drawPolygon(arrow);
+    p.setBrush(QColor(0x60, 0x7d, 0x8b));
+    p.setPen(QPen(QColor(0x37, 0x47, 0x4f), 1.5));
+    p.drawRect(QRectF(3, 26, 26, 4));
+}
+
 } // namespace
 
-// A green arrow pointing down onto a tray.
 controls::PictureRef UpdateIcon() {
-    return Icon([](QPainter& p) {
-        p.setPen(QPen(QColor(0x1b, 0x5e, 0x20), 1.5));
-        p.setBrush(QColor(0x43, 0xa0, 0x47));
-        const QPolygonF arrow({{12, 2}, {20, 2}, {20, 14}, {27, 14}, {16, 25}, {5, 14}, {12, 14}});
-        p.drawPolygon(arrow);
-        p.setBrush(QColor(0x60, 0x7d, 0x8b));
-        p.setPen(QPen(QColor(0x37, 0x47, 0x4f), 1.5));
-        p.drawRect(QRectF(3, 26, 26, 4));
-    });
+    return Icon(DrawUpdateArt);
+}
+
+QImage AppIconImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / double(kSize), size / double(kSize));
+    DrawUpdateArt(p);
+    p.end();
+    return image;
+}
+
+QIcon AppIcon() {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(AppIconImage(size)));
+    return icon;
 }
 
 // A blue triangle, as on a play key.

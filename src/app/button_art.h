@@ -4,6 +4,9 @@
 
 #include "button_look.h"
 
+#include <QIcon>
+#include <QImage>
+
 namespace app {
 
 controls::PictureRef UpdateIcon();
@@ -12,5 +15,10 @@ controls::PictureRef StopIcon();
 controls::PictureRef ExitIcon();
 // A monochrome hand pointing up, hot spot at (5, 0).
 controls::PictureRef HandCursor();
+
+// The program's own icon (the update arrow) at any size, and as a window icon with the usual
+// sizes; the package's icon files are made from it.
+QImage AppIconImage(int size);
+QIcon AppIcon();
 
 } // namespace app

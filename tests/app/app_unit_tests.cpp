@@ -4,11 +4,14 @@
 #include "cregister.h"
 #include "display_format.h"
 #include "http_protocol.h"
+#include "runtime_dir.h"
 #include "window_fixture.h"
 
 #include <QLocale>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace app;
 using namespace http;
@@ -201,6 +204,31 @@ https://h:9/f|p:3128|p:3128|h:9|1|h|h:9|0)")
         info.downloadUrl = "https://h:8443/d/f.exe";
         info.connectHost = "h:8443";
         QVERIFY(BuildRequest(info).startsWith("GET /d/f.exe HTTP/1.0\r\n"));
+    }
+
+    // Without XDG_RUNTIME_DIR the program sets it to a private folder of its own before Qt
+    // would warn; a set variable and a folder open to others are left alone.
+    void runtimeFolder() {
+        const QByteArray saved = qgetenv("XDG_RUNTIME_DIR");
+        QTemporaryDir root;
+        const QString mine = root.filePath(QStringLiteral("runtime-%1").arg(getuid()));
+        qunsetenv("XDG_RUNTIME_DIR");
+        QCOMPARE(app::ProvideRuntimeDir(root.path()), mine);
+        QCOMPARE(qgetenv("XDG_RUNTIME_DIR"), QFile::encodeName(mine));
+        struct stat info {};
+        QCOMPARE(stat(QFile::encodeName(mine).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, 0700u);
+        QCOMPARE(app::ProvideRuntimeDir(root.path()), QString()); // already set
+        qunsetenv("XDG_RUNTIME_DIR");
+        QCOMPARE(app::ProvideRuntimeDir(root.path()), mine); // the folder is reused
+        qunsetenv("XDG_RUNTIME_DIR");
+        QVERIFY(QFile::setPermissions(mine, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                QFileDevice::ExeOther));
+        QCOMPARE(app::ProvideRuntimeDir(root.path()), QString());
+        QVERIFY(!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"));
+        if (!saved.isNull())
+            qputenv("XDG_RUNTIME_DIR", saved);
     }
 };
 
