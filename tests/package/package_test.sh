@@ -42,6 +42,10 @@ sort >"$work/expected" <<FILES
 ./usr/share/man/man1/zorvupdater.1.gz
 FILES
 diff -u "$work/expected" "$work/files" || fail "the package holds other files than expected"
+# cmake --install puts the same files under a prefix.
+cmake --install "$work/build" --prefix "$work/prefix" >/dev/null
+(cd "$work/prefix" && find . -type f | sed 's|^\./|./usr/|' | sort) >"$work/installed"
+diff -u "$work/expected" "$work/installed" || fail "cmake --install installs other files"
 depends=$(dpkg-deb -f "$deb" Depends)
 for lib in libc6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libssl3; do
   [[ "$depends" == *"$lib "* ]] || fail "Depends lacks $lib: $depends"
